@@ -1,0 +1,55 @@
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace voldrane::cli {
+
+// Exit statuses shared by every command.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitNoMatch = 1,
+    kExitUsage = 2,
+    kExitFailure = 3,  // the store, the print server or the OS could not do what was asked
+};
+
+struct OptionSpec {
+    const char* name;  // long option without dashes
+    bool hasValue;
+};
+
+// A subcommand's arguments after getopt_long: options by name ("" for flags), positionals.
+struct ParsedArgs {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> positionals;
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+    std::optional<std::string> Get(const std::string& name) const {
+        auto it = options.find(name);
+        if (it == options.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+// Parses args (the subcommand's own, without its name) with getopt_long. On a wrong
+// option writes a message to err and returns nullopt.
+std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vector<std::string>& args,
+                                    const std::vector<OptionSpec>& specs, std::ostream& err);
+
+struct Command {
+    const char* name;
+    const char* synopsis;  // one usage line, without the program name
+    int (*run)(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
+};
+
+// Writes "usage: ..." for one command to err and returns kExitUsage.
+int UsageError(const Command& command, std::ostream& err, const std::string& message);
+
+// Commands, one group per file.
+int RunDetect(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err);
+
+}  // namespace voldrane::cli

@@ -1,0 +1,55 @@
+// voldranectl: the office switcher's command-line tool. It works on the same settings store
+// and printers as the tray program, for scripts, tests and machines without a desktop.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommon.h"
+
+using namespace voldrane::cli;
+
+namespace {
+
+const Command kCommands[] = {
+    {"detect", "detect [--json]", RunDetect},
+};
+
+void PrintUsage(std::ostream& os) {
+    os << "usage: voldranectl COMMAND [ARGS]\n\ncommands:\n";
+    for (const auto& c : kCommands) os << "  voldranectl " << c.synopsis << '\n';
+    os << "\n  voldranectl --help | --version\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintUsage(std::cerr);
+        return kExitUsage;
+    }
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(std::cout);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::cout << "voldranectl " << VOLDRANE_VERSION << '\n';
+        return kExitOk;
+    }
+    for (const auto& c : kCommands) {
+        if (name == c.name) {
+            const std::vector<std::string> rest(args.begin() + 1, args.end());
+            for (const auto& a : rest) {
+                if (a == "--help" || a == "-h") {
+                    std::cout << "usage: voldranectl " << c.synopsis << '\n';
+                    return kExitOk;
+                }
+            }
+            return c.run(c, rest, std::cout, std::cerr);
+        }
+    }
+    std::cerr << "voldranectl: unknown command '" << name << "'\n";
+    PrintUsage(std::cerr);
+    return kExitUsage;
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing need; skips what is
+# present. Usage: scripts/deps.sh [build|test]   (test also installs what the tests start)
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev qt6-svg-dev libcups2-dev libsystemd-dev nlohmann-json3-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    cups-client)
+test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
+    dbus python3 python3-dbus python3-gi python3-dbusmock
+    xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine)
+
+want=("${build_pkgs[@]}")
+[ "${1:-build}" = test ] && want+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

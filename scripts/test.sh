@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs every test: installs what is missing, starts nothing of the machine's own
+# (each test fixture starts its private cupsd, D-Bus, X server and network namespaces).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+BUILD_DIR=${BUILD_DIR:-build} scripts/build.sh "$@"
+cd "${BUILD_DIR:-build}"
+ctest --output-on-failure --timeout 600 -j"$(nproc)"
