@@ -1,0 +1,41 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "offices/COfficeNetwork.h"
+#include "offices/CRegistry.h"
+
+namespace voldrane {
+
+inline constexpr const char* kAppKey = "SOFTWARE\\Kestamor\\Voldrane";
+inline constexpr const char* kOfficesKey = "SOFTWARE\\Kestamor\\Voldrane\\Offices";
+inline constexpr const char* kAutoDetectValue = "Auto Detect";
+inline constexpr const char* kDefaultOfficeValue = "Default Office";
+
+// Appends every stored office to `offices`, in the store's enumeration order (ascending key
+// name, which is creation order for generated names). Creates the Offices key if missing.
+void LoadOffices(CRegistry& registry, COfficeList& offices);
+
+// Writes the office's nine values under its key, as one unit. False with `error` set when
+// the store cannot be written; the office in memory is untouched either way.
+bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);
+
+// Deletes the office's key.
+bool DeleteOfficeKey(CRegistry& registry, const std::string& keyName, std::string* error = nullptr);
+
+// Edit's delete-then-save as one unit: afterwards the key holds exactly the nine values.
+bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);
+
+// The creation time as "%X"; when a key of that name exists, the next free second.
+std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);
+std::string MakeOfficeKeyName(CRegistry& registry);
+
+// "Auto Detect": on unless stored as a DWORD 0.
+bool ReadAutoDetect(CRegistry& registry);
+// Stores "Auto Detect" as 0 or 1 (the key must exist, as the registry's DWORD write wants).
+bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error = nullptr);
+// "Default Office"; empty when absent or not text.
+std::string ReadDefaultOffice(CRegistry& registry);
+
+}  // namespace voldrane
