@@ -1,6 +1,19 @@
 #include "platform/linux/LinuxNetworkSource.h"
 
+#include <linux/if_addr.h>
+#include <net/if.h>
+#include <net/if_arp.h>
+
+#include <map>
+
 #include "platform/Platform.h"
+#include "platform/linux/AdapterDescription.h"
+#include "platform/linux/DhcpLeaseFiles.h"
+#include "platform/linux/NetworkManagerDhcp.h"
+#include "platform/linux/ResolvConf.h"
+#include "platform/linux/ResolvedDns.h"
+#include "platform/linux/RtNetlink.h"
+#include "platform/linux/TextFile.h"
 
 namespace voldrane::platform {
 
@@ -10,12 +23,99 @@ std::unique_ptr<INetworkSource> CreateNetworkSource() {
 
 namespace linux_os {
 
+namespace {
+
+// Detection runs at start-up, in front of the user: a stuck service must cost little.
+constexpr std::chrono::milliseconds kBusTimeout{500};
+
+const NetlinkAddress* FirstPrimaryAddress(const NetlinkInterface& itf) {
+    for (const auto& a : itf.addresses)
+        if (!(a.flags & IFA_F_SECONDARY)) return &a;
+    return nullptr;
+}
+
+void AppendProblem(std::string* problems, const std::string& problem) {
+    if (problem.empty()) return;
+    if (!problems->empty()) *problems += "; ";
+    *problems += problem;
+}
+
+}  // namespace
+
 std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
-    return std::nullopt;  // placeholder until the rtnetlink reader lands
+    m_problem.clear();
+    auto snapshot = ReadNetlinkSnapshot(&m_problem);
+    if (!snapshot) return std::nullopt;
+
+    // NetworkManager is asked once, and only when some adapter has a leased address.
+    std::optional<std::map<std::string, DhcpLease>> nmLeases;
+    bool nmAsked = false;
+
+    std::vector<AdapterInfo> adapters;
+    for (const auto& itf : snapshot->interfaces) {
+        if ((itf.flags & IFF_LOOPBACK) || itf.type == ARPHRD_LOOPBACK) continue;
+        AdapterInfo a;
+        a.description =
+            DescribeInterface(m_paths.sysRoot, m_paths.runRoot, itf.ifindex, itf.name, itf.kind);
+        if (const NetlinkAddress* addr = FirstPrimaryAddress(itf)) {
+            a.ipAddress = FormatIPv4(addr->address);
+            a.ipMask = PrefixToMask(addr->prefixLength);
+            // A leased address has a finite lifetime, whichever client obtained it.
+            a.dhcpEnabled = !(addr->flags & IFA_F_PERMANENT);
+        }
+        if (itf.gateway) a.gateway = FormatIPv4(*itf.gateway);
+
+        if (a.dhcpEnabled) {
+            std::optional<DhcpLease> lease;
+            if (m_paths.askNetworkManager && !nmAsked) {
+                nmAsked = true;
+                std::string problem;
+                nmLeases = QueryNetworkManagerDhcp(kBusTimeout, &problem);
+                AppendProblem(&m_problem, problem);
+            }
+            if (nmLeases) {
+                auto it = nmLeases->find(itf.name);
+                if (it != nmLeases->end()) lease = it->second;
+            }
+            if (!lease) lease = ReadNetworkdLease(m_paths.runRoot, itf.ifindex, a.ipAddress);
+            if (!lease) lease = ReadDhclientLease(m_paths.dhclientLeaseDirs, itf.name, a.ipAddress);
+            if (lease) {
+                if (!lease->server.empty()) a.dhcpServer = lease->server;
+                if (!lease->winsServers.empty()) {
+                    a.haveWins = true;
+                    a.winsServer = lease->winsServers.front();
+                }
+            }
+        }
+        adapters.push_back(std::move(a));
+    }
+    if (adapters.empty()) return std::nullopt;
+    return adapters;
 }
 
 std::optional<std::vector<std::string>> LinuxNetworkSource::QueryDnsServers() {
-    return std::nullopt;
+    m_problem.clear();
+    const auto text = ReadTextFile(m_paths.resolvConf);
+    if (!text) {
+        m_problem = "cannot read " + m_paths.resolvConf;
+        return std::nullopt;
+    }
+    auto servers = ParseResolvConfNameservers(*text);
+    if (!OnlyResolvedStub(servers)) return servers;
+
+    // Behind resolved's stub: its upstream servers, from the file it keeps for programs that
+    // bypass it, else from resolved itself. Failing both, the stub is what the machine uses.
+    if (const auto upstream = ReadTextFile(m_paths.runRoot + "/systemd/resolve/resolv.conf")) {
+        auto real = ParseResolvConfNameservers(*upstream);
+        if (!real.empty() && !OnlyResolvedStub(real)) return real;
+    }
+    if (m_paths.askResolved) {
+        std::string problem;
+        auto real = QueryResolvedDnsServers(kBusTimeout, &problem);
+        AppendProblem(&m_problem, problem);
+        if (real && !real->empty()) return real;
+    }
+    return servers;
 }
 
 }  // namespace linux_os

@@ -1,15 +1,31 @@
 #pragma once
 
+#include <string>
+
 #include "platform/NetworkSource.h"
+#include "platform/linux/NetworkPaths.h"
 
 namespace voldrane::platform::linux_os {
 
 // Adapters from rtnetlink, descriptions from udev/sysfs, DHCP and WINS servers from
-// NetworkManager (D-Bus), systemd-networkd or dhclient leases, DNS from resolv.conf.
+// NetworkManager (D-Bus), systemd-networkd or dhclient leases, DNS from resolv.conf (and
+// systemd-resolved behind its stub).
 class LinuxNetworkSource final : public INetworkSource {
-public:
+  public:
+    LinuxNetworkSource() = default;
+    explicit LinuxNetworkSource(NetworkPaths paths) : m_paths(std::move(paths)) {}
+
+    // Every interface but loopback. Like the IP helper, which answers "no data" when a
+    // machine has no adapter, a machine with nothing but loopback counts as failed.
     std::optional<std::vector<AdapterInfo>> QueryAdapters() override;
     std::optional<std::vector<std::string>> QueryDnsServers() override;
+
+    // Why the last query degraded, for diagnostics; empty when nothing went wrong.
+    const std::string& LastProblem() const { return m_problem; }
+
+  private:
+    NetworkPaths m_paths;
+    std::string m_problem;
 };
 
 }  // namespace voldrane::platform::linux_os

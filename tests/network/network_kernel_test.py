@@ -1,0 +1,460 @@
+#!/usr/bin/python3
+"""The Linux network layer against the real kernel and real DHCP and D-Bus services.
+
+Every scenario but "host" works in network namespaces of its own (root needed) with private
+servers; the machine's own interfaces and /etc/resolv.conf are only read. Everything started
+is removed again, also when a check fails or the test is interrupted.
+
+usage: network_kernel_test.py SCENARIO --voldranectl PATH --probe PATH
+"""
+import argparse
+import ipaddress
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+WAIT_SECONDS = 30  # longest wait for any service; a hang fails the test instead
+
+
+class Failure(Exception):
+    pass
+
+
+class Checker:
+    def __init__(self):
+        self.failures = []
+
+    def eq(self, actual, expected, what):
+        if actual != expected:
+            self.failures.append(f"{what}: got {actual!r}, expected {expected!r}")
+
+    def true(self, cond, what):
+        if not cond:
+            self.failures.append(what)
+
+
+class Sandbox:
+    """Namespaces, processes, files; all undone by close()."""
+
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="voldrane-netns-")
+        self.namespaces = []
+        self.processes = []
+
+    def run(self, *argv, check=True, env=None, timeout=WAIT_SECONDS):
+        r = subprocess.run(argv, capture_output=True, text=True, env=env, timeout=timeout)
+        if check and r.returncode != 0:
+            raise Failure(f"{' '.join(argv)} failed ({r.returncode}): {r.stderr.strip()}")
+        return r.stdout
+
+    def netns(self, label):
+        name = f"vdl-{label}-{os.getpid()}"
+        self.run("ip", "netns", "add", name)
+        self.namespaces.append(name)
+        self.run("ip", "-n", name, "link", "set", "lo", "up")
+        return name
+
+    def ns(self, name, *argv, **kw):
+        return self.run("ip", "netns", "exec", name, *argv, **kw)
+
+    def standalone_link(self, ns, ifname):
+        """A virtual adapter of its own: dummy, or a bridge where the kernel lacks dummy."""
+        for kind in ("dummy", "bridge"):
+            if not self.run("ip", "-n", ns, "link", "add", ifname, "type", kind,
+                            check=False) and self.link_exists(ns, ifname):
+                return kind
+        raise Failure(f"cannot create a dummy or bridge interface in {ns}")
+
+    def link_exists(self, ns, ifname):
+        return subprocess.run(["ip", "-n", ns, "link", "show", ifname],
+                              capture_output=True).returncode == 0
+
+    def resolv_conf(self, name, text):
+        # `ip netns exec` mounts this over /etc/resolv.conf for the namespace only.
+        os.makedirs(f"/etc/netns/{name}", exist_ok=True)
+        with open(f"/etc/netns/{name}/resolv.conf", "w") as f:
+            f.write(text)
+
+    def start(self, *argv, env=None):
+        log_path = os.path.join(self.tmp, f"proc{len(self.processes)}.log")
+        with open(log_path, "w") as log:
+            p = subprocess.Popen(argv, stdout=log, stderr=subprocess.STDOUT, env=env,
+                                 start_new_session=True)
+        p.log_path = log_path
+        self.processes.append(p)
+        return p
+
+    def close(self):
+        for p in reversed(self.processes):
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGCONT)
+                    os.killpg(p.pid, signal.SIGTERM)
+                    p.wait(timeout=5)
+                except (subprocess.TimeoutExpired, ProcessLookupError):
+                    try:
+                        os.killpg(p.pid, signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+                    p.wait()
+        for name in self.namespaces:
+            subprocess.run(["ip", "netns", "del", name], capture_output=True)
+            shutil.rmtree(f"/etc/netns/{name}", ignore_errors=True)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def wait_for(cond, what):
+    deadline = time.monotonic() + WAIT_SECONDS
+    while time.monotonic() < deadline:
+        if cond():
+            return
+        time.sleep(0.1)
+    raise Failure(f"timed out waiting for {what}")
+
+
+def json_of(text):
+    return json.loads(text)
+
+
+def adapter_by_address(probe, address):
+    for a in probe["adapters"] or []:
+        if a["ipAddress"] == address:
+            return a
+    raise Failure(f"no adapter with address {address}: {probe['adapters']}")
+
+
+def read_nameservers(path):
+    try:
+        text = open(path).read()
+    except OSError:
+        return None
+    servers = []
+    for line in text.splitlines():
+        m = re.match(r"nameserver[ \t]+([^ \t#;]+)", line)
+        if m:
+            try:
+                servers.append(str(ipaddress.IPv4Address(m.group(1))))
+            except ValueError:
+                pass
+    return servers
+
+
+# ----------------------------------------------------------------------------- scenarios
+
+
+def scenario_host(sb, args, c):
+    """The machine's own namespace: voldranectl agrees with ip(8) and resolv.conf."""
+    detected = json_of(sb.run(args.voldranectl, "detect", "--json"))
+    links = json_of(sb.run("ip", "-j", "link", "show"))
+    addrs = {a["ifname"]: a for a in json_of(sb.run("ip", "-j", "-4", "addr", "show"))}
+    routes = json_of(sb.run("ip", "-j", "-4", "route", "show", "table", "main", "default"))
+
+    def virtual(ifname):
+        return os.path.realpath(f"/sys/class/net/{ifname}").startswith("/sys/devices/virtual/net/")
+
+    candidates = [l["ifname"] for l in sorted(links, key=lambda l: l["ifindex"])
+                  if "LOOPBACK" not in l.get("flags", []) and not virtual(l["ifname"])]
+    first_address = {}
+    for ifname in candidates:
+        infos = [i for i in addrs.get(ifname, {}).get("addr_info", []) if not i.get("secondary")]
+        if infos:
+            first_address[ifname] = infos[0]
+    with_address = [i for i in candidates if i in first_address]
+    chosen = with_address[0] if with_address else (candidates[0] if candidates else None)
+    if chosen is None:
+        c.eq(detected["IP Address"], "0.0.0.0", "IP Address without adapters")
+        return
+    info = first_address.get(chosen)
+    print(f"chosen adapter: {chosen} {info}")
+    c.eq(detected["IP Address"], info["local"] if info else "0.0.0.0", "IP Address")
+    mask = str(ipaddress.IPv4Network(f"0.0.0.0/{info['prefixlen']}").netmask) if info else "0.0.0.0"
+    c.eq(detected["Subnet Mask"], mask, "Subnet Mask")
+    gateways = sorted((r.get("metric", 0), i, r["gateway"]) for i, r in enumerate(routes)
+                      if r.get("dev") == chosen and "gateway" in r)
+    c.eq(detected["Default Gateway"], gateways[0][2] if gateways else "0.0.0.0", "Default Gateway")
+    if info and not info.get("dynamic"):
+        c.eq(detected["DHCP Server"], "0.0.0.0", "DHCP Server of a static address")
+        c.eq(detected["WINS Server"], "0.0.0.0", "WINS Server of a static address")
+
+    servers = read_nameservers("/etc/resolv.conf")
+    if servers and all(s in ("127.0.0.53", "127.0.0.54") for s in servers):
+        upstream = read_nameservers("/run/systemd/resolve/resolv.conf")
+        if upstream:
+            servers = upstream
+    if servers is None:
+        c.eq((detected["DNS Server 1"], detected["DNS Server 2"]), ("0.0.0.0", "0.0.0.0"), "DNS")
+    else:
+        c.eq(detected["DNS Server 1"], servers[0] if servers else "0.0.0.0", "DNS Server 1")
+        c.eq(detected["DNS Server 2"], servers[1] if len(servers) > 1 else "N/A", "DNS Server 2")
+
+
+def scenario_dhcp(sb, args, c):
+    """dnsmasq hands out a lease with options 6 and 44; dhclient takes it; the lease reader
+    finds the DHCP and WINS servers in dhclient's lease file."""
+    srv, cli = sb.netns("srv"), sb.netns("cli")
+    sb.run("ip", "-n", srv, "link", "add", "vds0", "type", "veth", "peer", "name", "vdc0",
+           "netns", cli)
+    sb.run("ip", "-n", srv, "addr", "add", "10.77.0.1/24", "dev", "vds0")
+    sb.run("ip", "-n", srv, "link", "set", "vds0", "up")
+    sb.run("ip", "-n", cli, "link", "set", "vdc0", "up")
+
+    sb.start("ip", "netns", "exec", srv, "dnsmasq", "--keep-in-foreground", "--conf-file=/dev/null",
+             "--no-resolv", "--no-hosts", "--port=0", "--interface=vds0", "--bind-interfaces",
+             "--user=root", f"--pid-file={sb.tmp}/dnsmasq.pid",
+             f"--dhcp-leasefile={sb.tmp}/dnsmasq.leases", "--log-dhcp",
+             "--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,1h",
+             "--dhcp-option=3,10.77.0.1", "--dhcp-option=6,10.77.0.53,10.77.0.54",
+             "--dhcp-option=44,10.77.0.44,10.77.0.45")
+    dhcp_dir = os.path.join(sb.tmp, "dhcp")
+    os.makedirs(dhcp_dir)
+    lease_file = os.path.join(dhcp_dir, "dhclient.vdc0.leases")
+    with open(os.path.join(sb.tmp, "dhclient.conf"), "w") as f:
+        f.write("request subnet-mask, routers, domain-name-servers, netbios-name-servers;\n"
+                "timeout 20;\n")
+    # -sf /bin/true: dhclient's own script would rewrite the machine's /etc/resolv.conf.
+    dhclient = sb.start("ip", "netns", "exec", cli, "dhclient", "-4", "-d", "-1", "-v",
+                        "-sf", "/bin/true", "-cf", f"{sb.tmp}/dhclient.conf",
+                        "-lf", lease_file, "-pf", f"{sb.tmp}/dhclient.pid", "vdc0")
+
+    def leased():
+        try:
+            return re.search(r"lease \{.*?\n\}", open(lease_file).read(), re.S)
+        except OSError:
+            return None
+    wait_for(lambda: leased() or dhclient.poll() is not None, "dhclient's lease")
+    block = leased()
+    if not block:
+        raise Failure("dhclient got no lease: " + open(dhclient.log_path).read())
+    block = block.group(0)
+    print(block)
+    address = re.search(r"fixed-address ([\d.]+);", block).group(1)
+    dns = re.search(r"option domain-name-servers ([\d., ]+);", block).group(1)
+
+    # The script that would have applied the lease is /bin/true: apply it here, as a lease.
+    sb.run("ip", "-n", cli, "addr", "add", f"{address}/24", "dev", "vdc0", "valid_lft", "3600",
+           "preferred_lft", "3600")
+    sb.run("ip", "-n", cli, "route", "add", "default", "via", "10.77.0.1", "dev", "vdc0")
+    sb.resolv_conf(cli, "".join(f"nameserver {s.strip()}\n" for s in dns.split(",")))
+    os.makedirs(os.path.join(sb.tmp, "run"))
+
+    probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
+                          "--run-root", f"{sb.tmp}/run", "--dhcp-dir", dhcp_dir))
+    print(json.dumps(probe, indent=1))
+    a = adapter_by_address(probe, address)
+    c.eq(a["ipMask"], "255.255.255.0", "mask")
+    c.eq(a["gateway"], "10.77.0.1", "gateway")
+    c.eq(a["dhcpEnabled"], True, "DHCP flag of a leased address")
+    c.eq(a["dhcpServer"], "10.77.0.1", "DHCP server from the lease")
+    c.eq((a["haveWins"], a["winsServer"]), (True, "10.77.0.44"), "WINS server from the lease")
+    c.true("Virtual" in a["description"], f"veth described as virtual: {a['description']}")
+    c.eq(probe["dns"], ["10.77.0.53", "10.77.0.54"], "DNS servers of the namespace")
+
+
+def scenario_loopback(sb, args, c):
+    """A namespace with nothing but loopback: no adapter at all, so every value is 0.0.0.0."""
+    name = sb.netns("lo")
+    sb.resolv_conf(name, "nameserver 10.66.0.1\n")
+    detected = json_of(sb.ns(name, args.voldranectl, "detect", "--json"))
+    c.eq(list(detected.values()), ["0.0.0.0"] * 7, "all seven values")
+    probe = json_of(sb.ns(name, args.probe, "--no-networkmanager"))
+    c.eq(probe["adapters"], None, "adapters of a loopback-only namespace")
+    c.eq(probe["dns"], ["10.66.0.1"], "DNS servers")
+
+
+def scenario_virtual(sb, args, c):
+    """Only virtual adapters (dummy, veth): each is listed with its values and described as
+    virtual, and detection passes over all of them."""
+    name = sb.netns("virt")
+    sb.standalone_link(name, "dummy0")
+    sb.run("ip", "-n", name, "addr", "add", "10.66.1.2/24", "dev", "dummy0")
+    sb.run("ip", "-n", name, "addr", "add", "10.66.1.3/24", "dev", "dummy0")  # a secondary
+    sb.run("ip", "-n", name, "addr", "add", "10.66.9.9/16", "dev", "dummy0")  # another primary
+    sb.run("ip", "-n", name, "link", "set", "dummy0", "up")
+    sb.run("ip", "-n", name, "route", "add", "default", "via", "10.66.1.1", "dev", "dummy0",
+           "metric", "200")
+    sb.run("ip", "-n", name, "link", "add", "va0", "type", "veth", "peer", "name", "vb0")
+    sb.run("ip", "-n", name, "addr", "add", "10.66.2.2/25", "dev", "va0", "valid_lft", "300",
+           "preferred_lft", "300")
+    sb.run("ip", "-n", name, "link", "set", "va0", "up")
+    sb.run("ip", "-n", name, "link", "set", "vb0", "up")
+    # Two default routes through va0: the lower metric wins.
+    sb.run("ip", "-n", name, "route", "add", "default", "via", "10.66.2.3", "dev", "va0",
+           "metric", "50")
+    sb.run("ip", "-n", name, "route", "add", "default", "via", "10.66.2.1", "dev", "va0",
+           "metric", "10")
+    sb.resolv_conf(name, "nameserver 10.66.0.1\nnameserver 10.66.0.2\n")
+
+    detected = json_of(sb.ns(name, args.voldranectl, "detect", "--json"))
+    c.eq(list(detected.values()), ["0.0.0.0", "255.255.255.255"] + ["0.0.0.0"] * 5,
+         "only virtual adapters")
+    probe = json_of(sb.ns(name, args.probe, "--no-networkmanager"))
+    print(json.dumps(probe, indent=1))
+    adapters = probe["adapters"] or []
+    links = sorted(json_of(sb.run("ip", "-n", name, "-j", "link", "show")), key=lambda l: l["ifindex"])
+    first = {"dummy0": "10.66.1.2", "va0": "10.66.2.2", "vb0": "0.0.0.0"}
+    c.eq([a["ipAddress"] for a in adapters], [first[l["ifname"]] for l in links if l["ifname"] != "lo"],
+         "adapters in index order, first primary address")
+    for a in adapters:
+        c.true("Virtual" in a["description"], f"{a['description']} says Virtual")
+    by_address = {a["ipAddress"]: a for a in adapters}
+    if len(by_address) == 3:
+        a = by_address["10.66.1.2"]
+        c.eq((a["ipMask"], a["gateway"], a["dhcpEnabled"]), ("255.255.255.0", "10.66.1.1", False),
+             "dummy0")
+        a = by_address["10.66.2.2"]
+        c.eq((a["ipMask"], a["gateway"], a["dhcpEnabled"], a["dhcpServer"]),
+             ("255.255.255.128", "10.66.2.1", True, "0.0.0.0"),
+             "va0: dynamic address without a known lease")
+        a = by_address["0.0.0.0"]
+        c.eq((a["ipMask"], a["gateway"]), ("0.0.0.0", "0.0.0.0"), "vb0 without an address")
+    c.eq(probe["dns"], ["10.66.0.1", "10.66.0.2"], "DNS servers")
+
+
+NM_SERVICE = "org.freedesktop.NetworkManager"
+
+
+def private_bus(sb):
+    address = f"unix:path={sb.tmp}/system_bus"
+    sb.start("dbus-daemon", "--session", "--nofork", "--nopidfile", f"--address={address}")
+    wait_for(lambda: os.path.exists(f"{sb.tmp}/system_bus"), "the private bus")
+    return address
+
+
+def leased_dummy(sb):
+    """A namespace with one adapter holding a leased address, and a stale-looking dhclient
+    lease file that names another server for it."""
+    name = sb.netns("nm")
+    sb.standalone_link(name, "nm0")
+    sb.run("ip", "-n", name, "addr", "add", "10.55.0.7/24", "dev", "nm0", "valid_lft", "600",
+           "preferred_lft", "600")
+    sb.run("ip", "-n", name, "link", "set", "nm0", "up")
+    dhcp_dir = os.path.join(sb.tmp, "dhcp")
+    os.makedirs(dhcp_dir)
+    with open(os.path.join(dhcp_dir, "dhclient.nm0.leases"), "w") as f:
+        f.write('lease {\n  interface "nm0";\n  fixed-address 10.55.0.7;\n'
+                '  option dhcp-server-identifier 10.55.0.99;\n}\n')
+    os.makedirs(os.path.join(sb.tmp, "run"))
+    return name, dhcp_dir
+
+
+def probe_with_bus(sb, args, name, dhcp_dir, address):
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    started = time.monotonic()
+    out = sb.run("ip", "netns", "exec", name, args.probe, "--run-root", f"{sb.tmp}/run",
+                 "--dhcp-dir", dhcp_dir, env=env)
+    print(f"probe took {time.monotonic() - started:.2f} s")
+    probe = json_of(out)
+    print(json.dumps(probe, indent=1))
+    return adapter_by_address(probe, "10.55.0.7"), probe
+
+
+def scenario_networkmanager(sb, args, c):
+    """NetworkManager's DHCP4Config, served by python3-dbusmock on a private bus, is preferred
+    over lease files."""
+    import dbus
+    address = private_bus(sb)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    sb.start("/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "networkmanager",
+             env=env)
+    bus = dbus.bus.BusConnection(address)
+    wait_for(lambda: bus.name_has_owner(NM_SERVICE), "the mock NetworkManager")
+    mock = dbus.Interface(bus.get_object(NM_SERVICE, "/org/freedesktop/NetworkManager"),
+                          "org.freedesktop.DBus.Mock")
+    device = mock.AddEthernetDevice("mock_Ethernet1", "nm0", 100)
+    config = "/org/freedesktop/NetworkManager/DHCP4Config/1"
+    mock.AddObject(config, "org.freedesktop.NetworkManager.DHCP4Config",
+                   {"Options": dbus.Dictionary({
+                       "ip_address": "10.55.0.7",
+                       "dhcp_server_identifier": "10.55.0.1",
+                       "netbios_name_servers": "10.55.0.44 10.55.0.45",
+                       "routers": "10.55.0.1"}, signature="sv")}, [])
+    dbus.Interface(bus.get_object(NM_SERVICE, device), "org.freedesktop.DBus.Mock").AddProperty(
+        "org.freedesktop.NetworkManager.Device", "Dhcp4Config", dbus.ObjectPath(config))
+    # A second device without DHCP4Config must not disturb anything.
+    mock.AddEthernetDevice("mock_Ethernet2", "nm1", 30)
+
+    name, dhcp_dir = leased_dummy(sb)
+    a, _ = probe_with_bus(sb, args, name, dhcp_dir, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"]), (True, "10.55.0.1"), "DHCP server from NetworkManager")
+    c.eq((a["haveWins"], a["winsServer"]), (True, "10.55.0.44"), "first NetBIOS name server")
+
+
+def scenario_networkmanager_stuck(sb, args, c):
+    """A NetworkManager that never answers, and a bus that never finishes its handshake: both
+    cost a bounded wait, and the lease file is used instead."""
+    import dbus
+    address = private_bus(sb)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    owner = sb.start("/usr/bin/python3", "-c",
+                     "import dbus, time\n"
+                     "b = dbus.bus.BusConnection(__import__('os').environ['DBUS_SYSTEM_BUS_ADDRESS'])\n"
+                     f"b.request_name('{NM_SERVICE}')\n"
+                     "time.sleep(3600)\n", env=env)
+    bus = dbus.bus.BusConnection(address)
+    wait_for(lambda: bus.name_has_owner(NM_SERVICE), "the stand-in NetworkManager")
+    os.killpg(owner.pid, signal.SIGSTOP)
+
+    name, dhcp_dir = leased_dummy(sb)
+    a, probe = probe_with_bus(sb, args, name, dhcp_dir, address)
+    c.eq(a["dhcpServer"], "10.55.0.99", "lease file used when NetworkManager hangs")
+    c.true("time" in probe["adapterProblem"], f"problem reported: {probe['adapterProblem']!r}")
+
+    mute = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    mute.bind(f"{sb.tmp}/mute_bus")
+    mute.listen(5)
+    try:
+        a, _ = probe_with_bus(sb, args, name, dhcp_dir, f"unix:path={sb.tmp}/mute_bus")
+        c.eq(a["dhcpServer"], "10.55.0.99", "lease file used when the bus is mute")
+    finally:
+        mute.close()
+
+    a, _ = probe_with_bus(sb, args, name, dhcp_dir, f"unix:path={sb.tmp}/no_such_bus")
+    c.eq(a["dhcpServer"], "10.55.0.99", "lease file used without a bus")
+
+
+SCENARIOS = {
+    "host": (scenario_host, False),
+    "dhcp": (scenario_dhcp, True),
+    "loopback": (scenario_loopback, True),
+    "virtual": (scenario_virtual, True),
+    "networkmanager": (scenario_networkmanager, True),
+    "networkmanager-stuck": (scenario_networkmanager_stuck, True),
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--voldranectl", required=True)
+    parser.add_argument("--probe", required=True)
+    args = parser.parse_args()
+    run, needs_root = SCENARIOS[args.scenario]
+    if needs_root and os.geteuid() != 0:
+        print("FAIL: this test needs root (network namespaces)", file=sys.stderr)
+        return 1
+    os.environ["PATH"] += ":/usr/sbin:/sbin"
+
+    # ctest stops a test with SIGTERM on time-out: clean up then too.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    sb = Sandbox()
+    checker = Checker()
+    try:
+        run(sb, args, checker)
+    except Failure as e:
+        checker.failures.append(str(e))
+    finally:
+        sb.close()
+    for f in checker.failures:
+        print("FAIL:", f, file=sys.stderr)
+    return 1 if checker.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
