@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationArea.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace voldrane::platform::linux_os {
+
+// The notification area over QSystemTrayIcon: the D-Bus StatusNotifierItem protocol when a
+// tray host has registered, else the X11 (XEmbed) system tray. Qt decides which one once per
+// process, at the first tray icon, so nothing here asks Qt before a tray is known to exist.
+class QtNotificationArea final : public QObject, public INotificationArea {
+  public:
+    // `loadIcon` turns a picture's resource number into an icon.
+    explicit QtNotificationArea(std::function<QIcon(int)> loadIcon, QObject* parent = nullptr);
+    ~QtNotificationArea() override;
+
+    bool IsAvailable() override;
+    bool Notify(NotifyOp op, const NotifyIconData& data) override;
+    void SetMenu(uint32_t iconId, const std::vector<MenuEntry>& menu) override;
+
+    // Waits up to `timeoutMs` for a tray to appear (at login the program may start before
+    // the panel). True as soon as one is there.
+    bool WaitUntilAvailable(int timeoutMs);
+
+    // The reason there is no tray, for the user: what is missing and what would help.
+    static std::string NoTrayExplanation();
+
+  private:
+    struct Icon {
+        INotificationOwner* owner = nullptr;
+        std::unique_ptr<QSystemTrayIcon> tray;
+        std::unique_ptr<QMenu> menu;
+        std::vector<MenuEntry> model;
+        bool added = false;
+    };
+
+    Icon& Slot(uint32_t id) { return m_icons[id]; }
+    void Apply(Icon& icon, uint32_t flags, const NotifyIconData& data);
+    void RebuildMenu(uint32_t id, Icon& icon);
+    void Deliver(uint32_t id, NotifyEvent event);
+    void DeliverCommand(uint32_t id, int command);
+
+    std::function<QIcon(int)> m_loadIcon;
+    std::map<uint32_t, Icon> m_icons;
+};
+
+// Whether a StatusNotifierWatcher with a registered host is on the session bus.
+bool StatusNotifierHostPresent();
+// Whether an X11 system tray owns the tray selection of the default screen.
+bool XEmbedTrayPresent();
+
+}  // namespace voldrane::platform::linux_os

@@ -1,0 +1,11 @@
+# The notification area over Qt: a library of its own, so the command-line tool never links Qt.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+find_package(Qt6 REQUIRED COMPONENTS Widgets DBus)
+add_library(voldrane_platform_gui STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/../NotificationArea.h
+    ${CMAKE_CURRENT_LIST_DIR}/QtNotificationArea.h
+    ${CMAKE_CURRENT_LIST_DIR}/QtNotificationArea.cpp
+)
+target_link_libraries(voldrane_platform_gui
+    PUBLIC voldrane_options Qt6::Widgets
+    PRIVATE Qt6::DBus PkgConfig::XCB)

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/CSingleInstance.h"
+#include "platform/InstanceLock.h"
+#include "res/Strings.h"
+
+namespace voldrane {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::InstanceLock;
+using Result = InstanceLock::Result;
+
+class InstanceLockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/voldrane-locktest-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        if (old) savedXdg = old;
+        hadXdg = old != nullptr;
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
+    void TearDown() override {
+        if (hadXdg) {
+            setenv("XDG_RUNTIME_DIR", savedXdg.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        fs::remove_all(dir);
+    }
+
+    // Starts a child that takes the lock, tells us through a pipe, then waits to be killed.
+    pid_t ChildHoldingLock() {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            InstanceLock lock;
+            const char ok = lock.Acquire("Voldrane Class") == Result::Acquired ? '1' : '0';
+            (void)!write(fds[1], &ok, 1);
+            for (;;) pause();
+        }
+        close(fds[1]);
+        char ok = 0;
+        EXPECT_EQ(read(fds[0], &ok, 1), 1);
+        close(fds[0]);
+        EXPECT_EQ(ok, '1');
+        return pid;
+    }
+
+    std::string dir;
+    std::string savedXdg;
+    bool hadXdg = false;
+};
+
+TEST_F(InstanceLockTest, SecondHolderIsToldAndMayTakeItAfterRelease) {
+    InstanceLock first;
+    InstanceLock second;
+    EXPECT_EQ(first.Acquire("Voldrane Class"), Result::Acquired);
+    EXPECT_TRUE(fs::exists(dir + "/Voldrane Class"));
+    EXPECT_EQ(second.Acquire("Voldrane Class"), Result::HeldElsewhere);
+    EXPECT_FALSE(second.Held());
+    EXPECT_EQ(second.Acquire("Other Class"), Result::Acquired);  // names are separate
+    first.Release();
+    InstanceLock third;
+    EXPECT_EQ(third.Acquire("Voldrane Class"), Result::Acquired);
+}
+
+TEST_F(InstanceLockTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
+    const pid_t child = ChildHoldingLock();
+    InstanceLock lock;
+    EXPECT_EQ(lock.Acquire("Voldrane Class"), Result::HeldElsewhere);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(lock.Acquire("Voldrane Class"), Result::Acquired);
+}
+
+TEST_F(InstanceLockTest, SingleInstanceNamesTheLockAfterTheProgram) {
+    EXPECT_EQ(CSingleInstance::ClassName(res::IDR_MAINFRAME), "Voldrane Class");
+    EXPECT_EQ(CSingleInstance::ClassName(9999), " Class");  // a string that does not load
+    CSingleInstance first;
+    CSingleInstance second;
+    EXPECT_TRUE(first.Create(res::IDR_MAINFRAME));
+    EXPECT_FALSE(second.Create(res::IDR_MAINFRAME));
+}
+
+TEST_F(InstanceLockTest, UnusableRuntimeFolderLetsTheProgramGoOnUnguarded) {
+    setenv("XDG_RUNTIME_DIR", (dir + "/missing").c_str(), 1);
+    InstanceLock lock;
+    std::string error;
+    EXPECT_EQ(lock.Acquire("Voldrane Class", &error), Result::Failed);
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+    CSingleInstance guard;
+    EXPECT_TRUE(guard.Create(res::IDR_MAINFRAME));
+}
+
+TEST_F(InstanceLockTest, PrivateFolderIsMadeAndForeignOrOpenOnesAreRefused) {
+    const std::string made = dir + "/private";
+    ASSERT_TRUE(InstanceLock::EnsurePrivateDir(made));
+    struct stat st {};
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(InstanceLock::EnsurePrivateDir(made));  // existing and private: fine
+
+    const std::string open = dir + "/open";
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    std::string error;
+    EXPECT_FALSE(InstanceLock::EnsurePrivateDir(open, &error));
+    EXPECT_NE(error.find("refusing"), std::string::npos);
+
+    const std::string link = dir + "/link";
+    ASSERT_EQ(symlink(made.c_str(), link.c_str()), 0);
+    EXPECT_FALSE(InstanceLock::EnsurePrivateDir(link));
+
+    if (getuid() == 0) {
+        const std::string foreign = dir + "/foreign";
+        ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
+        ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(InstanceLock::EnsurePrivateDir(foreign));
+    }
+}
+
+TEST_F(InstanceLockTest, RuntimeFolderFallsBackToAPrivateTmpFolder) {
+    EXPECT_EQ(InstanceLock::RuntimeDir(), dir);
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::string expected = "/tmp/voldrane-" + std::to_string(getuid());
+    EXPECT_EQ(InstanceLock::RuntimeDir(), expected);
+    struct stat st {};
+    ASSERT_EQ(lstat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    setenv("XDG_RUNTIME_DIR", "relative/path", 1);  // not absolute: not used
+    EXPECT_EQ(InstanceLock::RuntimeDir(), expected);
+}
+
+}  // namespace
+}  // namespace voldrane
