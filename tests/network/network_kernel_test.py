@@ -195,6 +195,20 @@ def scenario_host(sb, args, c):
         c.eq(detected["DNS Server 2"], servers[1] if len(servers) > 1 else "N/A", "DNS Server 2")
 
 
+def dhclient_binary(sb):
+    """dhclient, or where an AppArmor profile confines it to the machine's own lease files
+    and script, a copy of it that the profile does not attach to."""
+    try:
+        profiles = open("/sys/kernel/security/apparmor/profiles").read()
+    except OSError:
+        return "dhclient"
+    if not re.search(r"dhclient \(enforce\)", profiles):
+        return "dhclient"
+    copy = os.path.join(sb.tmp, "dhclient-unconfined")
+    shutil.copy2(shutil.which("dhclient") or "/usr/sbin/dhclient", copy)
+    return copy
+
+
 def scenario_dhcp(sb, args, c):
     """dnsmasq hands out a lease with options 6 and 44; dhclient takes it; the lease reader
     finds the DHCP and WINS servers in dhclient's lease file."""
@@ -219,7 +233,7 @@ def scenario_dhcp(sb, args, c):
         f.write("request subnet-mask, routers, domain-name-servers, netbios-name-servers;\n"
                 "timeout 20;\n")
     # -sf /bin/true: dhclient's own script would rewrite the machine's /etc/resolv.conf.
-    dhclient = sb.start("ip", "netns", "exec", cli, "dhclient", "-4", "-d", "-1", "-v",
+    dhclient = sb.start("ip", "netns", "exec", cli, dhclient_binary(sb), "-4", "-d", "-1", "-v",
                         "-sf", "/bin/true", "-cf", f"{sb.tmp}/dhclient.conf",
                         "-lf", lease_file, "-pf", f"{sb.tmp}/dhclient.pid", "vdc0")
 
@@ -419,6 +433,43 @@ def scenario_networkmanager_stuck(sb, args, c):
     c.eq(a["dhcpServer"], "10.55.0.99", "lease file used without a bus")
 
 
+def scenario_resolved(sb, args, c):
+    """resolv.conf names only resolved's stub and its upstream file is missing: the servers
+    come from resolved's DNS property (served by python3-dbusmock), global ones first."""
+    import dbus
+    address = private_bus(sb)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    sb.start("/usr/bin/python3", "-m", "dbusmock", "--system", "org.freedesktop.resolve1",
+             "/org/freedesktop/resolve1", "org.freedesktop.resolve1.Manager", env=env)
+    bus = dbus.bus.BusConnection(address)
+    wait_for(lambda: bus.name_has_owner("org.freedesktop.resolve1"), "the mock resolved")
+
+    def entry(ifindex, family, octets):
+        return dbus.Struct((dbus.Int32(ifindex), dbus.Int32(family),
+                            dbus.Array(octets, signature="y")), signature="iiay")
+    dbus.Interface(bus.get_object("org.freedesktop.resolve1", "/org/freedesktop/resolve1"),
+                   "org.freedesktop.DBus.Mock").AddProperty(
+        "org.freedesktop.resolve1.Manager", "DNS", dbus.Array([
+            entry(3, socket.AF_INET, [10, 2, 2, 2]),
+            entry(0, socket.AF_INET6, [0x20, 1, 0xd, 0xb8] + [0] * 11 + [1]),
+            entry(0, socket.AF_INET, [10, 1, 1, 1]),
+            entry(4, socket.AF_INET, [10, 2, 2, 2]),
+        ], signature="(iiay)"))
+    with open(os.path.join(sb.tmp, "resolv.conf"), "w") as f:
+        f.write("# stub\nnameserver 127.0.0.53\noptions edns0 trust-ad\nsearch .\n")
+    os.makedirs(os.path.join(sb.tmp, "run"))
+    probe = json_of(sb.run(args.probe, "--no-networkmanager", "--run-root", f"{sb.tmp}/run",
+                           "--resolv-conf", f"{sb.tmp}/resolv.conf", env=env))
+    c.eq(probe["dns"], ["10.1.1.1", "10.2.2.2"], "DNS servers from resolved")
+    c.eq(probe["dnsProblem"], "", "no problem reported")
+
+    # Without resolved on the bus the stub itself is what is known.
+    probe = json_of(sb.run(args.probe, "--no-networkmanager", "--run-root", f"{sb.tmp}/run",
+                           "--resolv-conf", f"{sb.tmp}/resolv.conf",
+                           env=dict(env, DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/none")))
+    c.eq(probe["dns"], ["127.0.0.53"], "DNS servers without resolved")
+
+
 SCENARIOS = {
     "host": (scenario_host, False),
     "dhcp": (scenario_dhcp, True),
@@ -426,6 +477,7 @@ SCENARIOS = {
     "virtual": (scenario_virtual, True),
     "networkmanager": (scenario_networkmanager, True),
     "networkmanager-stuck": (scenario_networkmanager_stuck, True),
+    "resolved": (scenario_resolved, False),
 }
 
 
