@@ -110,6 +110,23 @@ class Sandbox:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+def remove_stale_namespaces():
+    """Namespaces (and their servers) left by an earlier run that was killed outright."""
+    listing = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+    for name in re.findall(r"^(vdl-[a-z]+-(\d+))\b", listing, re.M):
+        name, pid = name
+        if os.path.exists(f"/proc/{pid}"):
+            continue
+        pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True, text=True).stdout
+        for p in pids.split():
+            try:
+                os.kill(int(p), signal.SIGKILL)
+            except (ProcessLookupError, ValueError):
+                pass
+        subprocess.run(["ip", "netns", "del", name], capture_output=True)
+        shutil.rmtree(f"/etc/netns/{name}", ignore_errors=True)
+
+
 def wait_for(cond, what):
     deadline = time.monotonic() + WAIT_SECONDS
     while time.monotonic() < deadline:
@@ -495,6 +512,8 @@ def main():
 
     # ctest stops a test with SIGTERM on time-out: clean up then too.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    if needs_root:
+        remove_stale_namespaces()
     sb = Sandbox()
     checker = Checker()
     try:
