@@ -89,7 +89,10 @@ std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
         }
         adapters.push_back(std::move(a));
     }
-    if (adapters.empty()) return std::nullopt;
+    if (adapters.empty()) {
+        m_problem = "no network adapter besides loopback";
+        return std::nullopt;
+    }
     return adapters;
 }
 
