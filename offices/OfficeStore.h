@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
@@ -30,6 +31,14 @@ bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::strin
 // The creation time as "%X"; when a key of that name exists, the next free second.
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);
 std::string MakeOfficeKeyName(CRegistry& registry);
+
+// New's MakeOfficeKeyName and SaveOffice as one unit: gives each office a fresh key name (from
+// `now` on, as MakeOfficeKeyName does), sets its m_strKeyName, and writes them all in one
+// write. A name that another process claims meanwhile is never shared: the names are made
+// again. False with `error` when the store cannot be written; nothing is added then.
+bool AddOffices(CRegistry& registry, const std::vector<COfficeNetwork*>& offices, std::time_t now,
+                std::string* error = nullptr);
+bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error = nullptr);
 
 // "Auto Detect": on unless stored as a DWORD 0.
 bool ReadAutoDetect(CRegistry& registry);

@@ -20,12 +20,19 @@ enum RegType : uint32_t {
 
 struct RegValue {
     uint32_t type = kRegNone;
-    std::vector<uint8_t> data;  // kRegSz: the text's UTF-8 bytes, no terminator; kRegDword: 4 bytes LE
+    // kRegSz: the text's UTF-8 bytes, no terminator; kRegDword: 4 bytes LE; any other type:
+    // the bytes as stored (kept and written back unchanged).
+    std::vector<uint8_t> data;
+
+    bool operator==(const RegValue&) const = default;
 };
 
 // One step of a batch. Paths are backslash-separated and relative to the current user's root.
 struct RegOp {
-    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue } kind = CreateKey;
+    // CreateNewKey: like CreateKey, but the key must not exist yet; when it does, the whole
+    // batch is refused: nothing is applied and every operation reports false. It lets a
+    // process claim a fresh key name without racing another process.
+    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue, CreateNewKey } kind = CreateKey;
     std::string key;
     std::string name;  // SetValue, DeleteValue
     RegValue value;    // SetValue
@@ -40,7 +47,7 @@ struct RegApplyResult {
 // The current user's hierarchical settings store, with the registry's rules: key names
 // compare without regard to case and keep their case; subkeys list in a stable order.
 class IRegistryStore {
-public:
+  public:
     virtual ~IRegistryStore() = default;
 
     // nullopt: the key does not exist (or the store cannot be read).
@@ -53,6 +60,18 @@ public:
     // durable write, or none does. Each operation succeeds or fails on its own, as it would
     // alone (a DeleteKey of a key with subkeys fails, a SetValue needs an existing key).
     virtual RegApplyResult Apply(const std::vector<RegOp>& ops) = 0;
+
+    // Why the last read found the store unreadable (the OS's text); empty when it was read.
+    // Reads of an unreadable store answer as if it were empty.
+    virtual std::string ReadError() { return {}; }
+
+    // The whole store as a registry editor (.reg) file. False with `error` when it cannot be
+    // read.
+    virtual bool Export(std::string& text, std::string* error) {
+        text.clear();
+        if (error) *error = "this store cannot be exported";
+        return false;
+    }
 };
 
 }  // namespace voldrane::platform

@@ -1,0 +1,192 @@
+#include "offices/OfficeStore.h"
+
+#include <cstdio>
+
+namespace voldrane {
+
+using platform::kRegDword;
+using platform::kRegSz;
+using platform::RegApplyResult;
+using platform::RegOp;
+
+namespace {
+
+// Values of an office key, in the order they are written and read.
+constexpr int kOfficeValueCount = 9;
+
+std::string OfficePath(const std::string& keyName) {
+    return std::string(kOfficesKey) + "\\" + keyName;
+}
+
+const char* OfficeValueName(int i) {
+    if (i == 0) return "Office Name";
+    if (i == kOfficeValueCount - 1) return "Default Printer";
+    return kNetworkValueNames[i - 1];
+}
+
+std::string& OfficeField(COfficeNetwork& office, int i) {
+    if (i == 0) return office.m_strOfficeName;
+    if (i == kOfficeValueCount - 1) return office.m_strDefaultPrinter;
+    return NetworkField(office.m_network, i - 1);
+}
+
+const std::string& OfficeField(const COfficeNetwork& office, int i) {
+    return OfficeField(const_cast<COfficeNetwork&>(office), i);
+}
+
+// The nine value writes of one office.
+void AppendValueOps(std::vector<RegOp>& ops, const COfficeNetwork& office,
+                    const std::string& path) {
+    for (int i = 0; i < kOfficeValueCount; ++i) {
+        const std::string& text = OfficeField(office, i);
+        ops.push_back(
+            {RegOp::SetValue, path, OfficeValueName(i), {kRegSz, {text.begin(), text.end()}}});
+    }
+}
+
+// True when the store was written and every operation from `first` on succeeded; otherwise
+// sets `error` to why not.
+bool Outcome(const RegApplyResult& r, size_t first, const std::string& keyName,
+             std::string* error) {
+    if (!r.written) {
+        if (error) *error = r.error;
+        return false;
+    }
+    for (size_t i = first; i < r.succeeded.size(); ++i) {
+        if (!r.succeeded[i]) {
+            if (error) *error = "\"" + keyName + "\" cannot be used as an office key name";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string HexName(std::time_t t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(t));
+    return buf;
+}
+
+}  // namespace
+
+void LoadOffices(CRegistry& registry, COfficeList& offices) {
+    registry.CreateKey(kOfficesKey);
+    uint32_t count = 0;
+    registry.CountSubKeys(kOfficesKey, count);
+    // Every office key is loaded: the collection grows with the store.
+    std::vector<std::string> names;
+    registry.EnumSubKeys(kOfficesKey, names, count);
+    for (const auto& name : names) {
+        auto office = std::make_unique<COfficeNetwork>();
+        office->m_strKeyName = name;
+        const std::string path = OfficePath(name);
+        for (int i = 0; i < kOfficeValueCount; ++i) {
+            std::string text;  // stays empty when the value cannot be read
+            registry.ReadString(path, OfficeValueName(i), text);
+            OfficeField(*office, i) = std::move(text);
+        }
+        offices.Append(std::move(office));
+    }
+}
+
+bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error) {
+    const std::string path = OfficePath(office.m_strKeyName);
+    std::vector<RegOp> ops = {{RegOp::CreateKey, kOfficesKey, {}, {}},
+                              {RegOp::CreateKey, path, {}, {}}};
+    AppendValueOps(ops, office, path);
+    return Outcome(registry.Apply(ops), 0, office.m_strKeyName, error);
+}
+
+bool DeleteOfficeKey(CRegistry& registry, const std::string& keyName, std::string* error) {
+    const auto r = registry.Apply({{RegOp::DeleteKey, OfficePath(keyName), {}, {}}});
+    if (!r.written) {
+        if (error) *error = r.error;
+        return false;
+    }
+    if (!r.succeeded.at(0)) {
+        if (error) *error = "there is no office key \"" + keyName + "\" (or it has subkeys)";
+        return false;
+    }
+    return true;
+}
+
+bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error) {
+    const std::string path = OfficePath(office.m_strKeyName);
+    std::vector<RegOp> ops = {{RegOp::DeleteKey, path, {}, {}},
+                              {RegOp::CreateKey, kOfficesKey, {}, {}},
+                              {RegOp::CreateKey, path, {}, {}}};
+    AppendValueOps(ops, office, path);
+    // The delete may find no key (another process removed it): the save still stands.
+    return Outcome(registry.Apply(ops), 1, office.m_strKeyName, error);
+}
+
+std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now) {
+    // Two offices made within one second must not share a key: take the next free second.
+    while (registry.Store().KeyExists(OfficePath(HexName(now)))) ++now;
+    return HexName(now);
+}
+
+std::string MakeOfficeKeyName(CRegistry& registry) {
+    return MakeOfficeKeyName(registry, std::time(nullptr));
+}
+
+bool AddOffices(CRegistry& registry, const std::vector<COfficeNetwork*>& offices, std::time_t now,
+                std::string* error) {
+    if (offices.empty()) return true;
+    // Each try takes names that were free when looked at; the store refuses the whole batch
+    // if another process took one of them since, and the names are made again.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::vector<RegOp> ops = {{RegOp::CreateKey, kOfficesKey, {}, {}}};
+        std::vector<std::string> names;
+        std::time_t t = now;
+        for (const COfficeNetwork* office : offices) {
+            names.push_back(MakeOfficeKeyName(registry, t));
+            t = static_cast<std::time_t>(std::stoull(names.back(), nullptr, 16)) + 1;
+            const std::string path = OfficePath(names.back());
+            ops.push_back({RegOp::CreateNewKey, path, {}, {}});
+            AppendValueOps(ops, *office, path);
+        }
+        const RegApplyResult r = registry.Apply(ops);
+        if (!r.written) {
+            if (error) *error = r.error;
+            return false;
+        }
+        if (r.succeeded.at(1)) {  // the first claim of a new key
+            for (size_t i = 0; i < offices.size(); ++i) offices[i]->m_strKeyName = names[i];
+            return true;
+        }
+    }
+    if (error) *error = "no free office key name was found";
+    return false;
+}
+
+bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error) {
+    return AddOffices(registry, {&office}, std::time(nullptr), error);
+}
+
+bool ReadAutoDetect(CRegistry& registry) {
+    uint32_t value = 1;  // absent, or not a number: on
+    registry.ReadDWORD(kAppKey, kAutoDetectValue, value);
+    return value != 0;
+}
+
+bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
+    const uint32_t n = on ? 1 : 0;
+    const auto r = registry.Apply({{RegOp::SetValue,
+                                    kAppKey,
+                                    kAutoDetectValue,
+                                    {kRegDword, {static_cast<uint8_t>(n), 0, 0, 0}}}});
+    if (r.written && !r.succeeded.at(0)) {
+        if (error) *error = std::string("the key ") + kAppKey + " does not exist";
+        return false;
+    }
+    return Outcome(r, 0, "", error);
+}
+
+std::string ReadDefaultOffice(CRegistry& registry) {
+    std::string value;
+    registry.ReadString(kAppKey, kDefaultOfficeValue, value);
+    return value;
+}
+
+}  // namespace voldrane

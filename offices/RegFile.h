@@ -1,0 +1,127 @@
+#pragma once
+
+// The settings store's contents in memory, and the registry editor's text format (.reg) that
+// keeps them on disk. Plain C++: parsing works on bytes and serialising gives a string, so
+// the file layer only moves bytes.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+
+namespace voldrane {
+
+using platform::RegOp;
+using platform::RegValue;
+
+// Names of keys and values compare like the registry compares them: without regard to the
+// case of ASCII letters. Ordering is by the upper-cased bytes.
+int CompareRegNames(std::string_view a, std::string_view b);
+bool EqualRegNames(std::string_view a, std::string_view b);
+
+struct RegNamedValue {
+    std::string name;  // "" is the key's default value ("@" in the file)
+    RegValue value;
+};
+
+struct RegKey {
+    std::string name;                   // as first created
+    std::vector<RegNamedValue> values;  // in the order they were first written
+    std::vector<RegKey> subkeys;        // sorted by CompareRegNames
+
+    const RegKey* FindSubKey(std::string_view name) const;
+    RegKey* FindSubKey(std::string_view name);
+    RegKey& AddSubKey(std::string_view name);  // returns the existing one when present
+    const RegNamedValue* FindValue(std::string_view name) const;
+};
+
+// A whole store: the hive roots ("HKEY_CURRENT_USER", ...) are the subkeys of `root`. Paths
+// are split into their components; the first is the hive.
+class RegTree {
+  public:
+    const RegKey& Root() const { return m_root; }
+
+    const RegKey* Find(const std::vector<std::string>& path) const;
+    RegKey* Find(const std::vector<std::string>& path);
+    // Creates the key and any missing keys above it. nullptr for an empty path.
+    RegKey* Create(const std::vector<std::string>& path);
+    // Removes the key and everything below it; false when it does not exist.
+    bool RemoveTree(const std::vector<std::string>& path);
+
+  private:
+    RegKey m_root;
+};
+
+// Splits "A\B\C" into its components; nullopt when a component is empty or holds a character
+// that the file format cannot carry in a key name (control characters).
+std::optional<std::vector<std::string>> SplitRegPath(std::string_view path);
+
+// The hive's full name for the names and abbreviations the format allows ("HKCU" gives
+// "HKEY_CURRENT_USER"); nullopt for anything else.
+std::optional<std::string> CanonicalHiveName(std::string_view name);
+
+inline constexpr const char* kCurrentUserHive = "HKEY_CURRENT_USER";
+
+struct RegLineIssue {
+    int line = 0;  // 1-based, in the file as given
+    std::string reason;
+};
+
+enum class RegFileVersion { Regedit5, Regedit4 };
+
+struct RegParseResult {
+    RegTree tree;
+    std::vector<RegLineIssue> issues;  // lines that could not be read; the rest was kept
+    bool hasHeader = false;            // the first line names a registry editor format
+    RegFileVersion version = RegFileVersion::Regedit5;
+};
+
+// Reads a .reg file as the registry editor and other tools write it: UTF-8 (with or without
+// BOM) or UTF-16 with BOM; "Windows Registry Editor Version 5.00" or "REGEDIT4"; ';'
+// comments; "@" default values; quoted texts, dword: and hex(N): data with '\' line
+// continuations; "[-KEY]" and "NAME"=- deletions. Never fails: lines it cannot read are
+// listed and skipped.
+RegParseResult ParseRegFile(std::string_view bytes);
+
+// The tree as a UTF-8 .reg file (version 5.00 header, LF line ends). Parents come before
+// their children; hive roots get a section only when they hold values. Texts that the
+// quoted form cannot carry (control characters, invalid UTF-8) are written as hex(1).
+std::string SerializeRegFile(const RegTree& tree);
+
+// Applies `ops` to the current user's hive of `tree`, with the rules of
+// IRegistryStore::Apply. `changed` tells whether the tree differs afterwards.
+std::vector<bool> ApplyRegOps(RegTree& tree, const std::vector<RegOp>& ops, bool& changed);
+
+// An IRegistryStore held only in memory: for reading .reg files that are not the store
+// (import), and for logic tests.
+class MemoryRegistryStore final : public platform::IRegistryStore {
+  public:
+    MemoryRegistryStore() = default;
+    explicit MemoryRegistryStore(RegTree tree) : m_tree(std::move(tree)) {}
+
+    std::optional<RegValue> QueryValue(const std::string& key, const std::string& name) override;
+    bool KeyExists(const std::string& key) override;
+    std::optional<std::vector<std::string>> EnumSubKeys(const std::string& key) override;
+    platform::RegApplyResult Apply(const std::vector<RegOp>& ops) override;
+    bool Export(std::string& text, std::string* error) override;
+
+    const RegTree& Tree() const { return m_tree; }
+    // From now on every Apply that would change something fails with this text (tests).
+    void FailWritesWith(std::string error) { m_failWrites = std::move(error); }
+
+  private:
+    RegTree m_tree;
+    std::string m_failWrites;
+};
+
+// Lookups in the current user's hive of a tree, shared by the stores. `key` is relative to
+// the hive; "" is the hive itself, which always exists.
+const RegKey* FindUserKey(const RegTree& tree, const std::string& key);
+bool UserKeyExists(const RegTree& tree, const std::string& key);
+std::optional<std::vector<std::string>> ListUserSubKeys(const RegTree& tree,
+                                                        const std::string& key);
+
+}  // namespace voldrane

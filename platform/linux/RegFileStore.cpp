@@ -1,0 +1,386 @@
+#include "platform/linux/RegFileStore.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "platform/Platform.h"
+
+namespace voldrane::platform {
+
+std::unique_ptr<IRegistryStore> CreateRegistryStore() {
+    return std::make_unique<linux_os::RegFileStore>(linux_os::RegFileStore::DefaultPath());
+}
+
+namespace linux_os {
+
+namespace {
+
+std::string Errno(const std::string& what, const std::string& path, int err) {
+    return what + " " + path + ": " + std::strerror(err);
+}
+
+// Holds a flock for one scope; a store that has no lock file reads without one.
+class FlockGuard {
+  public:
+    FlockGuard(int fd, int operation) : m_fd(fd) {
+        if (m_fd < 0) return;
+        while (flock(m_fd, operation) != 0 && errno == EINTR) {
+        }
+    }
+    ~FlockGuard() {
+        if (m_fd >= 0) flock(m_fd, LOCK_UN);
+    }
+    FlockGuard(const FlockGuard&) = delete;
+    FlockGuard& operator=(const FlockGuard&) = delete;
+
+  private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ReadAll(int fd, std::string& out) {
+    out.clear();
+    char buf[65536];
+    while (true) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        out.append(buf, static_cast<size_t>(n));
+    }
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+bool RegFileStore::Identity::operator==(const Identity& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec;
+}
+
+RegFileStore::RegFileStore(std::string path, std::ostream* diagnostics)
+    : m_path(std::move(path)),
+      m_folder(FolderOf(m_path)),
+      m_lockPath(m_path + ".lock"),
+      m_diagnostics(diagnostics ? diagnostics : &std::cerr) {}
+
+RegFileStore::~RegFileStore() {
+    if (m_lockFd >= 0) close(m_lockFd);
+    if (m_cacheFd >= 0) close(m_cacheFd);
+}
+
+std::string RegFileStore::DefaultPath() {
+    std::string base;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {  // a relative value is invalid and ignored
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* pw = getpwuid(getuid());
+            home = pw ? pw->pw_dir : "/";
+        }
+        base = std::string(home) + "/.config";
+    }
+    return base + "/Kestamor/Voldrane.reg";
+}
+
+bool RegFileStore::EnsureFolder(std::string* error) {
+    struct stat st;
+    if (stat(m_folder.c_str(), &st) == 0) return true;
+    // Create the missing folders from the top down, private to the user.
+    for (size_t pos = 1; pos <= m_folder.size(); ++pos) {
+        if (pos != m_folder.size() && m_folder[pos] != '/') continue;
+        const std::string part = m_folder.substr(0, pos);
+        if (stat(part.c_str(), &st) == 0) continue;
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            if (error) *error = Errno("cannot create the folder", part, errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RegFileStore::OpenLock(bool forWrite, std::string* error) {
+    if (m_lockFd >= 0 && (m_lockWritable || !forWrite)) return true;
+    const int fd = open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        if (m_lockFd >= 0) close(m_lockFd);
+        m_lockFd = fd;
+        m_lockWritable = true;
+        return true;
+    }
+    if (forWrite) {
+        if (error) *error = Errno("cannot write", m_path, errno);
+        return false;
+    }
+    // A store in a read-only place is still read, under a lock where one can be had.
+    if (m_lockFd < 0) m_lockFd = open(m_lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    return true;
+}
+
+bool RegFileStore::Refresh(std::string* error) {
+    struct stat st;
+    if (stat(m_path.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            m_cacheValid = false;
+            if (error) *error = Errno("cannot read", m_path, errno);
+            return false;
+        }
+        if (!m_cacheValid || m_fileExists) {  // no file yet: an empty store
+            if (m_cacheFd >= 0) close(m_cacheFd);
+            m_cacheFd = -1;
+            m_tree = RegTree();
+            m_fileExists = false;
+            m_hasIssues = false;
+            m_original.clear();
+            m_identity = Identity();
+            m_cacheValid = true;
+        }
+        return true;
+    }
+    const Identity now{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    if (m_cacheValid && m_fileExists && now == m_identity) return true;
+
+    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string bytes;
+    int err = 0;
+    if (fd < 0) {
+        err = errno;
+    } else if (fstat(fd, &st) != 0 || !ReadAll(fd, bytes)) {
+        err = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        err = EISDIR;
+    }
+    if (err != 0) {
+        if (fd >= 0) close(fd);
+        m_cacheValid = false;
+        if (error) *error = Errno("cannot read", m_path, err);
+        return false;
+    }
+
+    RegParseResult parsed = ParseRegFile(bytes);
+    ++m_parseCount;
+    if (m_cacheFd >= 0) close(m_cacheFd);
+    m_cacheFd = fd;
+    m_identity = Identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    m_tree = std::move(parsed.tree);
+    m_fileExists = true;
+    m_hasIssues = !parsed.issues.empty();
+    if (m_hasIssues) {
+        m_original = std::move(bytes);
+        if (!(m_reported == m_identity)) {
+            Report(parsed.issues);
+            m_reported = m_identity;
+        }
+    } else {
+        m_original.clear();
+    }
+    m_cacheValid = true;
+    return true;
+}
+
+void RegFileStore::Report(const std::vector<RegLineIssue>& issues) {
+    std::ostream& os = *m_diagnostics;
+    os << m_path << ": " << issues.size() << (issues.size() == 1 ? " line" : " lines")
+       << " could not be read and are left out; the file will be kept as a backup before it is "
+          "next written\n";
+    for (const auto& issue : issues)
+        os << m_path << ":" << issue.line << ": " << issue.reason << '\n';
+    os.flush();
+}
+
+const RegTree* RegFileStore::BeginRead() {
+    OpenLock(false, nullptr);
+    FlockGuard lock(m_lockFd, LOCK_SH);
+    std::string error;
+    if (!Refresh(&error)) {
+        m_readError = error;
+        return nullptr;
+    }
+    m_readError.clear();
+    return &m_tree;
+}
+
+std::optional<RegValue> RegFileStore::QueryValue(const std::string& key, const std::string& name) {
+    const RegTree* tree = BeginRead();
+    if (!tree) return std::nullopt;
+    const RegKey* k = FindUserKey(*tree, key);
+    const RegNamedValue* v = k ? k->FindValue(name) : nullptr;
+    if (!v) return std::nullopt;
+    return v->value;
+}
+
+bool RegFileStore::KeyExists(const std::string& key) {
+    const RegTree* tree = BeginRead();
+    return tree && UserKeyExists(*tree, key);
+}
+
+std::optional<std::vector<std::string>> RegFileStore::EnumSubKeys(const std::string& key) {
+    const RegTree* tree = BeginRead();
+    if (!tree) return std::nullopt;
+    return ListUserSubKeys(*tree, key);
+}
+
+bool RegFileStore::Export(std::string& text, std::string* error) {
+    OpenLock(false, nullptr);
+    FlockGuard lock(m_lockFd, LOCK_SH);
+    if (!Refresh(error)) return false;
+    text = SerializeRegFile(m_tree);
+    return true;
+}
+
+RegApplyResult RegFileStore::Apply(const std::vector<RegOp>& ops) {
+    RegApplyResult result;
+    const auto fail = [&](std::string error) {
+        result.written = false;
+        result.succeeded.assign(ops.size(), false);
+        result.error = std::move(error);
+        return result;
+    };
+    std::string error;
+    bool changed = false;
+
+    if (!EnsureFolder(&error) || !OpenLock(true, &error)) {
+        // Nowhere to write: a batch that changes nothing still succeeds.
+        const RegTree* tree = BeginRead();
+        if (!tree) return fail(m_readError);
+        RegTree trial = *tree;
+        result.succeeded = ApplyRegOps(trial, ops, changed);
+        return changed ? fail(error) : result;
+    }
+
+    FlockGuard lock(m_lockFd, LOCK_EX);
+    if (!Refresh(&error)) return fail(error);
+    // The cached tree takes the changes directly; if they cannot be written it is dropped
+    // and read again from the untouched file.
+    result.succeeded = ApplyRegOps(m_tree, ops, changed);
+    if (!changed) return result;
+    if ((m_hasIssues && !KeepBackup(&error)) || !WriteFile(SerializeRegFile(m_tree), &error)) {
+        m_cacheValid = false;
+        return fail(error);
+    }
+    return result;
+}
+
+void RegFileStore::RemoveStaleTemps() {
+    // Temp files exist only while a writer holds the exclusive lock, which the caller now
+    // holds: any that are left belong to writers that died.
+    m_tempsRemoved = true;
+    DIR* dir = opendir(m_folder.c_str());
+    if (!dir) return;
+    const std::string prefix = "." + BaseName(m_path) + ".tmp-";
+    while (const dirent* entry = readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
+bool RegFileStore::WriteFile(const std::string& text, std::string* error) {
+    if (!m_tempsRemoved) RemoveStaleTemps();
+    std::string temp = m_folder + "/." + BaseName(m_path) + ".tmp-XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = Errno("cannot write", m_path, errno);
+        return false;
+    }
+    struct stat st;
+    if (fchmod(fd, 0600) != 0 || !WriteAll(fd, text.data(), text.size()) || fsync(fd) != 0 ||
+        fstat(fd, &st) != 0 || rename(temp.c_str(), m_path.c_str()) != 0) {
+        const int err = errno;
+        close(fd);
+        unlink(temp.c_str());
+        if (error) *error = Errno("cannot write", m_path, err);
+        return false;
+    }
+    SyncFolder(m_folder);
+    if (m_cacheFd >= 0) close(m_cacheFd);
+    m_cacheFd = fd;
+    m_identity = Identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    m_fileExists = true;
+    m_hasIssues = false;
+    m_original.clear();
+    m_cacheValid = true;
+    return true;
+}
+
+bool RegFileStore::KeepBackup(std::string* error) {
+    if (m_backedUp == m_identity) return true;
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm);
+
+    std::string temp = m_folder + "/." + BaseName(m_path) + ".tmp-XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = Errno("cannot keep a backup of", m_path, errno);
+        return false;
+    }
+    int err = 0;
+    if (!WriteAll(fd, m_original.data(), m_original.size()) || fsync(fd) != 0) err = errno;
+    close(fd);
+    // link() never replaces: a backup made in the same second gets a numbered name.
+    std::string backup;
+    for (int n = 1; err == 0; ++n) {
+        backup = m_path + ".bak-" + stamp + (n > 1 ? "-" + std::to_string(n) : "");
+        if (link(temp.c_str(), backup.c_str()) == 0) break;
+        if (errno != EEXIST || n >= 1000) err = errno;
+    }
+    unlink(temp.c_str());
+    if (err != 0) {
+        if (error) *error = Errno("cannot keep a backup of", m_path, err);
+        return false;
+    }
+    SyncFolder(m_folder);
+    *m_diagnostics << m_path << ": the unreadable file is kept as " << backup << '\n';
+    m_backedUp = m_identity;
+    return true;
+}
+
+}  // namespace linux_os
+}  // namespace voldrane::platform

@@ -1,0 +1,394 @@
+// The settings file on real file systems: a temp folder per test, child processes for
+// crashes and races, a private mount namespace for read-only and full file systems.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "offices/CRegistry.h"
+#include "offices/OfficeStore.h"
+#include "offices/RegFile.h"
+#include "platform/Platform.h"
+#include "platform/linux/RegFileStore.h"
+
+namespace voldrane {
+namespace {
+
+using platform::linux_os::RegFileStore;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> List(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+COfficeNetwork Office(std::string key, const std::string& tag) {
+    COfficeNetwork o;
+    o.m_strKeyName = std::move(key);
+    o.m_strOfficeName = "Office " + tag;
+    for (int i = 0; i < 7; ++i) NetworkField(o.m_network, i) = tag + "." + std::to_string(i);
+    o.m_strDefaultPrinter =
+        "Printer " + tag + std::string(200, '-');  // makes torn writes likely to show
+    return o;
+}
+
+bool IsWhole(const COfficeNetwork& o, const std::string& tag) {
+    const COfficeNetwork want = Office(o.m_strKeyName, tag);
+    return o.m_strOfficeName == want.m_strOfficeName && o.m_network == want.m_network &&
+           o.m_strDefaultPrinter == want.m_strDefaultPrinter;
+}
+
+// Waits for a child with a time limit; kills it when the limit passes.
+int WaitChild(pid_t pid, int seconds = 60) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class FileStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // tmpfs keeps the many fsyncs cheap; rename and flock behave as on any local disk.
+        char tmpl[] = "/dev/shm/voldrane-store-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+        folder = root + "/config/Kestamor";
+        path = folder + "/Voldrane.reg";
+    }
+    void TearDown() override {
+        umount2((root + "/ro").c_str(), MNT_DETACH);  // in case a child left one (never expected)
+        std::string cmd = "rm -rf '" + root + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    COfficeList Load(RegFileStore& store) {
+        CRegistry reg(store);
+        COfficeList list;
+        LoadOffices(reg, list);
+        return list;
+    }
+
+    std::string root, folder, path;
+    std::ostringstream diagnostics;
+};
+
+TEST_F(FileStoreTest, PathFollowsXdgConfigHomeThenHome) {
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "", savedHome = oldHome ? oldHome : "";
+    setenv("XDG_CONFIG_HOME", "/x/cfg", 1);
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(RegFileStore::DefaultPath(), "/x/cfg/Kestamor/Voldrane.reg");
+    setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
+    EXPECT_EQ(RegFileStore::DefaultPath(), "/home/u/.config/Kestamor/Voldrane.reg");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(RegFileStore::DefaultPath(), "/home/u/.config/Kestamor/Voldrane.reg");
+    oldXdg ? setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    oldHome ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
+}
+
+TEST_F(FileStoreTest, FirstWriteMakesAPrivateFolderAndFile) {
+    RegFileStore store(path, &diagnostics);
+    EXPECT_TRUE(Load(store).IsEmpty());
+    struct stat st;
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadFile(path),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices]\n\n");
+    // Loading again changes nothing, so the file is not rewritten.
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    Load(store);
+    struct stat again;
+    ASSERT_EQ(stat(path.c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, st.st_ino);
+    EXPECT_EQ(List(folder), (std::vector<std::string>{"Voldrane.reg", "Voldrane.reg.lock"}));
+}
+
+TEST_F(FileStoreTest, ParsesOnceAndSeesOtherWriters) {
+    {
+        RegFileStore writer(path, &diagnostics);
+        CRegistry reg(writer);
+        for (int i = 0; i < 64; ++i)
+            ASSERT_TRUE(SaveOffice(reg, Office(std::to_string(100 + i), "a")));
+    }
+    RegFileStore store(path, &diagnostics);
+    EXPECT_EQ(Load(store).GetSize(), 64);
+    EXPECT_EQ(store.ParseCount(), 1);
+
+    RegFileStore other(path, &diagnostics);
+    CRegistry otherReg(other);
+    ASSERT_TRUE(SaveOffice(otherReg, Office("999", "b")));
+    const COfficeList list = Load(store);
+    ASSERT_EQ(list.GetSize(), 65);
+    EXPECT_TRUE(IsWhole(list.ElementAt(64), "b"));
+    EXPECT_EQ(store.ParseCount(), 2);
+    EXPECT_TRUE(diagnostics.str().empty());
+}
+
+// A writer killed at any moment leaves the old file or the new one: the file always parses,
+// and every office the writer reported saved is there, whole.
+TEST_F(FileStoreTest, KilledWriterNeverTearsTheFile) {
+    std::mt19937 random(12345);
+    std::set<std::string> saved;
+    int next = 0;
+    for (int round = 0; round < 40; ++round) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(fds[0]);
+            RegFileStore store(path, &diagnostics);
+            CRegistry reg(store);
+            for (int i = next;; ++i) {
+                const std::string key = std::to_string(1000000 + i);
+                if (!SaveOffice(reg, Office(key, key))) _exit(3);
+                const std::string line = key + "\n";
+                if (write(fds[1], line.data(), line.size()) < 0) _exit(4);
+            }
+        }
+        close(fds[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 10000));
+        kill(pid, SIGKILL);
+        EXPECT_EQ(WaitChild(pid), 128 + SIGKILL);
+        std::string reported;
+        char buf[4096];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+            reported.append(buf, static_cast<size_t>(n));
+        close(fds[0]);
+        std::istringstream lines(reported);
+        for (std::string key; std::getline(lines, key);)
+            saved.insert(key), next = std::stoi(key) - 1000000 + 1;
+        next += 1;  // an office that was being saved when the kill came may or may not be there
+
+        const RegParseResult parsed = ParseRegFile(ReadFile(path));
+        if (saved.empty() && ReadFile(path).empty()) continue;
+        ASSERT_TRUE(parsed.issues.empty())
+            << "round " << round << ", line " << parsed.issues[0].line;
+        MemoryRegistryStore copy(parsed.tree);
+        CRegistry reg(copy);
+        COfficeList list;
+        LoadOffices(reg, list);
+        std::set<std::string> present;
+        for (int i = 0; i < list.GetSize(); ++i) {
+            const COfficeNetwork& o = list.ElementAt(i);
+            EXPECT_TRUE(IsWhole(o, o.m_strKeyName)) << o.m_strKeyName;
+            present.insert(o.m_strKeyName);
+        }
+        for (const auto& key : saved)
+            ASSERT_TRUE(present.count(key)) << "lost " << key << " in round " << round;
+    }
+    EXPECT_GT(saved.size(), 40u);  // the writer did get work done between kills
+    // The next writer clears what the killed ones left behind.
+    RegFileStore store(path, &diagnostics);
+    CRegistry reg(store);
+    ASSERT_TRUE(SaveOffice(reg, Office("1", "1")));
+    EXPECT_EQ(List(folder), (std::vector<std::string>{"Voldrane.reg", "Voldrane.reg.lock"}));
+}
+
+TEST_F(FileStoreTest, TwoProcessesAddingAtOnceLoseNothing) {
+    pid_t pids[2];
+    for (pid_t& pid : pids) {
+        pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            RegFileStore store(path, &diagnostics);
+            CRegistry reg(store);
+            for (int i = 0; i < 200; ++i) {
+                COfficeNetwork o = Office("", std::to_string(getpid()) + "-" + std::to_string(i));
+                if (!AddOffice(reg, o)) _exit(3);
+            }
+            _exit(0);
+        }
+    }
+    for (pid_t pid : pids) EXPECT_EQ(WaitChild(pid), 0);
+    RegFileStore store(path, &diagnostics);
+    const COfficeList list = Load(store);
+    ASSERT_EQ(list.GetSize(), 400);
+    std::set<std::string> names;
+    for (int i = 0; i < list.GetSize(); ++i) names.insert(list.ElementAt(i).m_strOfficeName);
+    EXPECT_EQ(names.size(), 400u);
+}
+
+TEST_F(FileStoreTest, UnreadableLinesAreReportedOnceAndTheOriginalIsKept) {
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+    const std::string original =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300]\n"
+        "\"Office Name\"=\"Head office\"\n"
+        "\"IP Address\"=\"10.0.0.1\n"
+        "this line is damaged\n"
+        "\"Default Printer\"=\"Laser\"\n";
+    WriteFileText(path, original);
+
+    RegFileStore store(path, &diagnostics);
+    COfficeList list = Load(store);  // nothing changes: no rewrite, no backup yet
+    ASSERT_EQ(list.GetSize(), 1);
+    EXPECT_EQ(list.ElementAt(0).m_strOfficeName, "Head office");
+    EXPECT_EQ(list.ElementAt(0).m_strDefaultPrinter, "Laser");
+    EXPECT_EQ(list.ElementAt(0).m_network.m_strIPAddress, "");
+    Load(store);
+    const std::string report = diagnostics.str();
+    EXPECT_NE(report.find(path + ":5: "), std::string::npos) << report;
+    EXPECT_NE(report.find(path + ":6: "), std::string::npos) << report;
+    EXPECT_EQ(report.find("could not be read"), report.rfind("could not be read"));  // once
+    EXPECT_EQ(ReadFile(path), original);
+
+    CRegistry reg(store);
+    ASSERT_TRUE(SaveOffice(reg, Office("40000000", "x")));
+    ASSERT_TRUE(SaveOffice(reg, Office("40000001", "y")));
+    std::vector<std::string> backups;
+    for (const auto& name : List(folder))
+        if (name.rfind("Voldrane.reg.bak-", 0) == 0) backups.push_back(name);
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].size(), std::string("Voldrane.reg.bak-20261207T063401Z").size())
+        << backups[0];
+    EXPECT_EQ(ReadFile(folder + "/" + backups[0]), original);
+    EXPECT_TRUE(ParseRegFile(ReadFile(path)).issues.empty());
+    EXPECT_EQ(Load(store).GetSize(), 3);
+}
+
+TEST_F(FileStoreTest, UnreadableStoreIsReportedNotTakenForEmpty) {
+    ASSERT_EQ(std::system(("mkdir -p '" + path + "'").c_str()),
+              0);  // a folder where the file belongs
+    RegFileStore store(path, &diagnostics);
+    EXPECT_FALSE(store.KeyExists(kOfficesKey));
+    EXPECT_NE(store.ReadError().find("cannot read " + path), std::string::npos)
+        << store.ReadError();
+    CRegistry reg(store);
+    EXPECT_FALSE(reg.CreateKey(kOfficesKey));
+    EXPECT_NE(reg.LastError().find(path), std::string::npos);
+}
+
+// Runs `body` in a child with its own mount namespace in which `mountPoint` is a small tmpfs
+// set up by `prepare` and then remounted with `remountFlags`. Returns the child's status.
+template <typename Prepare, typename Body>
+int InPrivateMount(const std::string& mountPoint, const char* options, Prepare prepare,
+                   unsigned long remountFlags, Body body) {
+    const pid_t pid = fork();
+    if (pid < 0) return -2;
+    if (pid == 0) {
+        if (unshare(CLONE_NEWNS) != 0) _exit(90);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(91);
+        if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, options) != 0) _exit(92);
+        if (!prepare()) _exit(93);
+        if (remountFlags &&
+            mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | remountFlags, options) != 0)
+            _exit(94);
+        _exit(body() ? 0 : 1);
+    }
+    return WaitChild(pid);
+}
+
+TEST_F(FileStoreTest, ReadOnlyPlaceGivesFalseAndTheReasonAndChangesNothing) {
+    ASSERT_EQ(geteuid(), 0u) << "needs root for a private read-only mount";
+    const std::string mnt = root + "/ro";
+    ASSERT_EQ(mkdir(mnt.c_str(), 0700), 0);
+    const std::string file = mnt + "/Kestamor/Voldrane.reg";
+    std::string before;
+    const int status = InPrivateMount(
+        mnt, "size=1m",
+        [&] {
+            RegFileStore store(file, &diagnostics);
+            CRegistry reg(store);
+            if (!SaveOffice(reg, Office("3FF36300", "a"))) return false;
+            before = ReadFile(file);
+            return true;
+        },
+        MS_RDONLY,
+        [&] {
+            RegFileStore store(file, &diagnostics);
+            CRegistry reg(store);
+            std::string error;
+            bool ok = true;
+            ok &= Load(store).GetSize() == 1;  // reading still works; nothing to change
+            ok &= !SaveOffice(reg, Office("3FF36301", "b"), &error);
+            ok &= error.find("Read-only file system") != std::string::npos;
+            ok &= error.find(file) != std::string::npos;
+            ok &= !WriteAutoDetect(reg, false, &error);
+            ok &= ReadFile(file) == before;
+            ok &= Load(store).GetSize() == 1;
+            if (!ok) std::fprintf(stderr, "error text: %s\n", error.c_str());
+            return ok;
+        });
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(FileStoreTest, FullDiskGivesFalseAndLeavesNoTrace) {
+    ASSERT_EQ(geteuid(), 0u) << "needs root for a private tmpfs";
+    const std::string mnt = root + "/ro";
+    ASSERT_EQ(mkdir(mnt.c_str(), 0700), 0);
+    const std::string file = mnt + "/Kestamor/Voldrane.reg";
+    const int status = InPrivateMount(
+        mnt, "size=64k", [] { return true; }, 0,
+        [&] {
+            RegFileStore store(file, &diagnostics);
+            CRegistry reg(store);
+            if (!SaveOffice(reg, Office("3FF36300", "a"))) return false;
+            const std::string before = ReadFile(file);
+            // Fill the rest of the file system.
+            {
+                std::ofstream filler(mnt + "/filler", std::ios::binary);
+                const std::string block(4096, 'f');
+                for (int i = 0; i < 64 && filler; ++i) filler << block << std::flush;
+            }
+            COfficeNetwork big = Office("3FF36301", "b");
+            big.m_strOfficeName = std::string(60000, 'n');
+            std::string error;
+            bool ok = !SaveOffice(reg, big, &error);
+            ok &= error.find("No space left on device") != std::string::npos;
+            ok &= ReadFile(file) == before;
+            ok &= List(mnt + "/Kestamor") ==
+                  std::vector<std::string>{"Voldrane.reg", "Voldrane.reg.lock"};
+            ok &= Load(store).GetSize() == 1;
+            if (!ok) std::fprintf(stderr, "error text: %s\n", error.c_str());
+            return ok;
+        });
+    EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace voldrane

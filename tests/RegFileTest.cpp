@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include "offices/RegFile.h"
+
+namespace voldrane {
+namespace {
+
+using platform::kRegBinary;
+using platform::kRegDword;
+using platform::kRegExpandSz;
+using platform::kRegMultiSz;
+using platform::kRegQword;
+using platform::kRegSz;
+
+RegValue Text(std::string_view s) {
+    return {kRegSz, {s.begin(), s.end()}};
+}
+RegValue Dword(uint32_t n) {
+    return {kRegDword,
+            {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+             static_cast<uint8_t>(n >> 24)}};
+}
+RegValue Bytes(uint32_t type, std::vector<uint8_t> data) {
+    return {type, std::move(data)};
+}
+
+std::string Utf16Le(std::string_view ascii, bool bom = true) {
+    std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+const RegValue* ValueAt(const RegTree& tree, const std::string& key, const std::string& name) {
+    const RegKey* k = FindUserKey(tree, key);
+    const RegNamedValue* v = k ? k->FindValue(name) : nullptr;
+    return v ? &v->value : nullptr;
+}
+
+// Every value form the store can hold comes back identical after a write and a read.
+TEST(RegFile, EveryValueFormSurvivesTheFile) {
+    std::vector<uint8_t> many(200);
+    for (size_t i = 0; i < many.size(); ++i) many[i] = static_cast<uint8_t>(i * 7);
+    const std::vector<std::pair<std::string, RegValue>> values = {
+        {"plain", Text("Head office")},
+        {"empty", Text("")},
+        {"quotes and backslashes", Text("C:\\x\\\"q\" \\\\ end\\")},
+        {"tab inside", Text("a\tb")},
+        {"line break", Text("first\r\nsecond")},
+        {"not UTF-8", Text("caf\xE9 \xFF\xC3")},
+        {"zero byte inside", Text(std::string("a\0b", 3))},
+        {"accents and emoji", Text("Büro 東京 \xF0\x9F\x96\xA8")},
+        {"looks like a surrogate", Text("\xED\xB2\x80")},
+        {"dword zero", Dword(0)},
+        {"dword max", Dword(0xFFFFFFFF)},
+        {"binary empty", Bytes(kRegBinary, {})},
+        {"binary one", Bytes(kRegBinary, {0xAB})},
+        {"binary long", Bytes(kRegBinary, many)},
+        {"expand", Bytes(kRegExpandSz, {'%', 0, 'X', 0, '%', 0, 0, 0})},
+        {"multi", Bytes(kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0})},
+        {"qword", Bytes(kRegQword, {1, 2, 3, 4, 5, 6, 7, 8})},
+        {"none", Bytes(0, {9})},
+        {"odd type", Bytes(0x12345678, many)},
+        {"short dword", Bytes(kRegDword, {1, 2, 3})},
+        {"", Text("the default value")},
+        {"\"quoted\" name \\", Text("x")},
+        {"@", Text("not the default")},
+    };
+    RegTree tree;
+    std::vector<RegOp> ops = {{RegOp::CreateKey, "SOFTWARE\\Test", {}, {}}};
+    for (const auto& [name, value] : values)
+        ops.push_back({RegOp::SetValue, "SOFTWARE\\Test", name, value});
+    bool changed = false;
+    for (bool ok : ApplyRegOps(tree, ops, changed)) ASSERT_TRUE(ok);
+
+    const std::string text = SerializeRegFile(tree);
+    const RegParseResult parsed = ParseRegFile(text);
+    EXPECT_TRUE(parsed.issues.empty())
+        << parsed.issues.front().line << ": " << parsed.issues.front().reason << "\n"
+        << text;
+    for (const auto& [name, value] : values) {
+        const RegValue* back = ValueAt(parsed.tree, "SOFTWARE\\Test", name);
+        ASSERT_NE(back, nullptr) << name;
+        EXPECT_EQ(back->type, value.type) << name;
+        EXPECT_EQ(back->data, value.data) << name;
+    }
+    // Values keep the order they were first written in.
+    const RegKey* key = FindUserKey(parsed.tree, "SOFTWARE\\Test");
+    ASSERT_EQ(key->values.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(key->values[i].name, values[i].first);
+    EXPECT_EQ(SerializeRegFile(parsed.tree), text);
+    for (const char* line : {"\"plain\"=\"Head office\"", "\"dword max\"=dword:ffffffff",
+                             "@=\"the default value\"", "\"@\"=\"not the default\""})
+        EXPECT_NE(text.find(std::string("\n") + line + "\n"), std::string::npos) << line;
+    EXPECT_NE(text.find("\"quotes and backslashes\"=\"C:\\\\x\\\\\\\"q\\\" \\\\\\\\ end\\\\\"\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"line break\"=hex(1):66,00,69,00"), std::string::npos);
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+}
+
+TEST(RegFile, WritesTheRegistryEditorLayout) {
+    RegTree tree;
+    bool changed;
+    ApplyRegOps(tree,
+                {{RegOp::CreateKey, "SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300", {}, {}},
+                 {RegOp::SetValue, "SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300", "Office Name",
+                  Text("Head office")},
+                 {RegOp::SetValue, "SOFTWARE\\Kestamor\\Voldrane", "Auto Detect", Dword(1)},
+                 {RegOp::CreateKey, "SOFTWARE\\Kestamor\\Voldrane\\Offices\\1", {}, {}}},
+                changed);
+    EXPECT_EQ(SerializeRegFile(tree),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane]\n"
+              "\"Auto Detect\"=dword:00000001\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\1]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300]\n"
+              "\"Office Name\"=\"Head office\"\n\n");
+}
+
+// Syntax that is valid but that this program never writes itself.
+TEST(RegFile, ReadsOddButValidHandWrittenSyntax) {
+    const std::string file =
+        "\xEF\xBB\xBF"
+        "; settings copied by hand\r\n"
+        "\r\n"
+        "Windows Registry Editor Version 5.00\r\n"
+        "   ; an indented comment\r\n"
+        "[HKCU\\Software\\Kestamor\\Voldrane\\Offices\\B]   \r\n"
+        "  \"Office Name\"  =  \"Branch\"\r\n"
+        "\"Path\"=\"C:\\tmp\\new\"  ; a comment after a value\r\n"
+        "@=dword:1F\r\n"
+        "\"Bin\"=HEX:01, 2,\\\r\n"
+        "    ff,\\\r\n"
+        "\t  0a,\r\n"
+        "\"Expand\"=hex(2):41,00,00,00\r\n"
+        "\"Text as hex\"=hex(1):48,00,69,00,00,00\r\n"
+        "\"Gone\"=\"soon\"\r\n"
+        "\"Gone\"=-\r\n"
+        "[hkey_current_user\\SOFTWARE\\kestamor\\voldrane\\offices\\a\\]\r\n"
+        "\"Office Name\"=\"First\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices\\B]\r\n"
+        "\"office name\"=\"Branch, renamed\"\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Old]\r\n"
+        "\"x\"=\"y\"\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
+        "\"ignored\"=\"because the key is removed\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n"
+        "\"kept\"=dword:00000002";
+    const RegParseResult r = ParseRegFile(file);
+    ASSERT_TRUE(r.issues.empty()) << r.issues.front().line << ": " << r.issues.front().reason;
+    EXPECT_TRUE(r.hasHeader);
+    const std::string b = "SOFTWARE\\KESTAMOR\\Voldrane\\Offices\\b";
+    EXPECT_EQ(ValueAt(r.tree, b, "Office Name")->data, Text("Branch, renamed").data);
+    EXPECT_EQ(ValueAt(r.tree, b, "Path")->data, Text("C:\\tmp\\new").data);
+    EXPECT_EQ(*ValueAt(r.tree, b, ""), Dword(0x1F));
+    EXPECT_EQ(*ValueAt(r.tree, b, "Bin"), Bytes(kRegBinary, {1, 2, 0xFF, 0x0A}));
+    EXPECT_EQ(*ValueAt(r.tree, b, "Expand"), Bytes(kRegExpandSz, {0x41, 0, 0, 0}));
+    EXPECT_EQ(*ValueAt(r.tree, b, "Text as hex"), Text("Hi"));
+    EXPECT_EQ(ValueAt(r.tree, b, "Gone"), nullptr);
+    EXPECT_EQ(FindUserKey(r.tree, "Software\\Old"), nullptr);
+    // Keys keep the case they were first written with, and list in name order.
+    const RegKey* offices = FindUserKey(r.tree, "software\\kestamor\\voldrane\\offices");
+    ASSERT_EQ(offices->subkeys.size(), 2u);
+    EXPECT_EQ(offices->subkeys[0].name, "a");
+    EXPECT_EQ(offices->subkeys[1].name, "B");
+    EXPECT_EQ(FindUserKey(r.tree, "Software\\Kestamor")->name, "Kestamor");
+    // Another hive is kept and written back.
+    EXPECT_NE(SerializeRegFile(r.tree).find(
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"kept\"=dword:00000002\n"),
+              std::string::npos);
+}
+
+TEST(RegFile, ReadsRegeditUtf16AndRegedit4) {
+    const std::string utf16 = Utf16Le(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300]\r\n"
+        "\"Office Name\"=\"Head office\"\r\n"
+        "\"Path\"=hex(2):25,00,55,00,25,00,00,00\r\n"
+        "\"Auto\"=dword:00000000\r\n");
+    for (const std::string& bytes : {utf16, utf16.substr(2)}) {
+        const RegParseResult r = ParseRegFile(bytes);
+        ASSERT_TRUE(r.issues.empty());
+        const std::string key = "SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300";
+        EXPECT_EQ(*ValueAt(r.tree, key, "Office Name"), Text("Head office"));
+        EXPECT_EQ(*ValueAt(r.tree, key, "Path"),
+                  Bytes(kRegExpandSz, {0x25, 0, 0x55, 0, 0x25, 0, 0, 0}));
+        EXPECT_EQ(*ValueAt(r.tree, key, "Auto"), Dword(0));
+    }
+    // Non-ASCII text in a UTF-16 file: "Büro".
+    const std::string buro = std::string("\xFF\xFE", 2) +
+                             Utf16Le("REGEDIT4\n[HKCU\\K]\n\"n\"=\"B", false) +
+                             std::string("\xFC\0", 2) + Utf16Le("ro\"\n", false);
+    const RegParseResult b = ParseRegFile(buro);
+    ASSERT_TRUE(b.issues.empty());
+    EXPECT_EQ(*ValueAt(b.tree, "K", "n"), Text("B\xC3\xBCro"));
+
+    // REGEDIT4 keeps single-byte texts in hex(1).
+    const RegParseResult r4 =
+        ParseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"n\"=hex(1):48,69,00\n");
+    ASSERT_TRUE(r4.issues.empty());
+    EXPECT_EQ(r4.version, RegFileVersion::Regedit4);
+    EXPECT_EQ(*ValueAt(r4.tree, "K", "n"), Text("Hi"));
+}
+
+TEST(RegFile, ReportsUnreadableLinesAndKeepsTheRest) {
+    const std::string file =
+        "Windows Registry Editor Version 5.00\n"  // 1
+        "\n"                                      // 2
+        "\"orphan\"=\"value before any key\"\n"   // 3
+        "[HKEY_CURRENT_USER\\K]\n"                // 4
+        "\"good\"=\"yes\"\n"                      // 5
+        "\"unterminated\"=\"abc\n"                // 6
+        "\"n\"=dword:123456789\n"                 // 7
+        "\"n\"=dword:xyz\n"                       // 8
+        "\"h\"=hex:1,zz\n"                        // 9
+        "\"h\"=hex(1):41\n"                       // 10
+        "\"q\"=qword:1\n"                         // 11
+        "garbage\n"                               // 12
+        "[HKEY_NOWHERE\\K]\n"                     // 13
+        "\"lost\"=\"value of a bad key\"\n"       // 14
+        "[HKEY_CURRENT_USER\\K\\\\Sub]\n"         // 15
+        "[HKEY_CURRENT_USER\\L\n"                 // 16
+        "\"h\"=hex:01,\\\n"                       // 17
+        "  02,\\\n"                               // 18
+        "  zz\n"                                  // 19
+        "[HKEY_CURRENT_USER\\M]\n"                // 20
+        "\"last\"=\"ok\"\n"                       // 21
+        "\"h\"=hex:01,\\\n";                      // 22
+    const RegParseResult r = ParseRegFile(file);
+    std::vector<int> lines;
+    for (const auto& issue : r.issues) lines.push_back(issue.line);
+    EXPECT_EQ(lines, (std::vector<int>{3, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 22}));
+    EXPECT_EQ(*ValueAt(r.tree, "K", "good"), Text("yes"));
+    EXPECT_EQ(*ValueAt(r.tree, "M", "last"), Text("ok"));
+    EXPECT_EQ(ValueAt(r.tree, "K", "n"), nullptr);
+
+    // A file that lost its header is still read.
+    const RegParseResult noHeader = ParseRegFile("[HKEY_CURRENT_USER\\K]\n\"a\"=\"b\"\n");
+    EXPECT_FALSE(noHeader.hasHeader);
+    ASSERT_EQ(noHeader.issues.size(), 1u);
+    EXPECT_EQ(noHeader.issues[0].line, 1);
+    EXPECT_EQ(*ValueAt(noHeader.tree, "K", "a"), Text("b"));
+
+    EXPECT_TRUE(ParseRegFile("").issues.empty());
+}
+
+TEST(RegFile, OperationsFollowTheRegistrysRules) {
+    RegTree tree;
+    bool changed = false;
+    struct Case {
+        RegOp op;
+        bool ok;
+        bool changes;
+    } cases[] = {
+        {{RegOp::SetValue, "A", "v", Text("x")}, false, false},  // no key yet
+        {{RegOp::CreateKey, "A\\B\\C", {}, {}}, true, true},
+        {{RegOp::CreateKey, "a\\b", {}, {}}, true, false},  // same key, other case
+        {{RegOp::SetValue, "A", "v", Text("x")}, true, true},
+        {{RegOp::SetValue, "A", "V", Text("x")}, true, false},  // same value, same data
+        {{RegOp::DeleteKey, "A\\B", {}, {}}, false, false},     // has a subkey
+        {{RegOp::DeleteKey, "A\\B\\C", {}, {}}, true, true},
+        {{RegOp::DeleteKey, "A\\B\\C", {}, {}}, false, false},  // gone
+        {{RegOp::DeleteValue, "A", "nothing", {}}, false, false},
+        {{RegOp::DeleteValue, "A", "v", {}}, true, true},
+        {{RegOp::CreateKey, "A\\\\B", {}, {}}, false, false},  // empty component
+        {{RegOp::CreateKey, "A\\line\nbreak", {}, {}}, false, false},
+        {{RegOp::SetValue, "A", "line\nbreak", Text("x")}, false, false},
+        {{RegOp::DeleteKey, "", {}, {}}, false, false},  // the hive itself
+    };
+    for (const auto& c : cases) {
+        const auto results = ApplyRegOps(tree, {c.op}, changed);
+        EXPECT_EQ(results[0], c.ok) << c.op.kind << " " << c.op.key << " " << c.op.name;
+        EXPECT_EQ(changed, c.changes) << c.op.kind << " " << c.op.key << " " << c.op.name;
+    }
+    EXPECT_EQ(FindUserKey(tree, "a")->name, "A");
+
+    // A claim of an existing key refuses the whole batch and leaves no trace.
+    const std::string before = SerializeRegFile(tree);
+    const auto refused = ApplyRegOps(tree,
+                                     {{RegOp::CreateKey, "New", {}, {}},
+                                      {RegOp::CreateNewKey, "A\\B", {}, {}},
+                                      {RegOp::SetValue, "A\\B", "v", Text("x")}},
+                                     changed);
+    EXPECT_EQ(refused, (std::vector<bool>{false, false, false}));
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(SerializeRegFile(tree), before);
+    const auto claimed = ApplyRegOps(
+        tree, {{RegOp::CreateNewKey, "A\\D", {}, {}}, {RegOp::SetValue, "A\\D", "v", Text("x")}},
+        changed);
+    EXPECT_EQ(claimed, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(changed);
+}
+
+}  // namespace
+}  // namespace voldrane
