@@ -31,7 +31,7 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vecto
         const int c = getopt_long(argc, argv.data(), ":", longopts.data(), nullptr);
         if (c == -1) break;
         if (c == '?' || c == ':') {
-            const std::string arg = optind - 1 < argc ? storage[static_cast<size_t>(optind - 1)] : "";
+            const std::string arg = optind - 1 < argc ? argv[static_cast<size_t>(optind - 1)] : "";
             err << command << ": " << (c == ':' ? "option needs a value: " : "unknown option: ")
                 << arg << '\n';
             return std::nullopt;
@@ -39,7 +39,8 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vecto
         const auto& spec = specs[static_cast<size_t>(c - 1000)];
         parsed.options[spec.name] = spec.hasValue && optarg ? optarg : "";
     }
-    for (int i = optind; i < argc; ++i) parsed.positionals.push_back(storage[static_cast<size_t>(i)]);
+    // getopt_long moves the positionals behind the options in argv (not in storage).
+    for (int i = optind; i < argc; ++i) parsed.positionals.push_back(argv[static_cast<size_t>(i)]);
     return parsed;
 }
 

@@ -35,7 +35,8 @@ struct ParsedArgs {
 
 // Parses args (the subcommand's own, without its name) with getopt_long. On a wrong
 // option writes a message to err and returns nullopt.
-std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vector<std::string>& args,
+std::optional<ParsedArgs> ParseArgs(const std::string& command,
+                                    const std::vector<std::string>& args,
                                     const std::vector<OptionSpec>& specs, std::ostream& err);
 
 struct Command {
@@ -50,6 +51,23 @@ int UsageError(const Command& command, std::ostream& err, const std::string& mes
 
 // Commands, one group per file.
 int RunDetect(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err);
+// OfficeCommands.cpp: the offices and settings in the store.
+int RunList(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err);
+int RunAdd(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err);
+int RunEdit(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err);
+int RunRemove(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err);
+int RunSet(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err);
+int RunMatch(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err);
+int RunExport(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err);
+int RunImport(const Command& self, const std::vector<std::string>& args, std::ostream& out,
               std::ostream& err);
 
 }  // namespace voldrane::cli

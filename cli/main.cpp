@@ -12,6 +12,20 @@ namespace {
 
 const Command kCommands[] = {
     {"detect", "detect [--json]", RunDetect},
+    {"list", "list [--json]", RunList},
+    {"add",
+     "add --name NAME [--printer P] [--current] [--ip A] [--mask M] [--gateway G] [--dhcp D] "
+     "[--dns1 A] [--dns2 A] [--wins A]",
+     RunAdd},
+    {"edit",
+     "edit KEY [--name NAME] [--printer P] [--current] [--ip A] [--mask M] [--gateway G] "
+     "[--dhcp D] [--dns1 A] [--dns2 A] [--wins A]",
+     RunEdit},
+    {"remove", "remove KEY", RunRemove},
+    {"set", "set auto-detect on|off  |  set default-office KEY|--clear", RunSet},
+    {"match", "match [--explain]", RunMatch},
+    {"export", "export [FILE]", RunExport},
+    {"import", "import FILE", RunImport},
 };
 
 void PrintUsage(std::ostream& os) {

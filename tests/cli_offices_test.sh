@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Drives the built voldranectl's office commands against a store in a temp folder.
+# Usage: cli_offices_test.sh PATH/TO/voldranectl
+set -uo pipefail
+V=$1
+T=$(mktemp -d)
+trap 'rm -rf "$T"' EXIT
+export XDG_CONFIG_HOME=$T/config
+STORE=$XDG_CONFIG_HOME/Kestamor/Voldrane.reg
+PY=/usr/bin/python3
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED_STATUS COMMAND...; output in $out, errors in $err
+    local name=$1 want=$2
+    shift 2
+    out=$("$@" 2>"$T/err")
+    local got=$?
+    err=$(cat "$T/err")
+    if [ "$got" -ne "$want" ]; then
+        echo "FAIL $name: exit $got, expected $want; stdout: $out; stderr: $err"
+        failed=$((failed + 1))
+        return 1
+    fi
+    passed=$((passed + 1))
+}
+expect() {  # expect NAME CONDITION...
+    local name=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
+}
+json() { "$V" list --json | $PY -c "import json,sys; d=json.load(sys.stdin); print($1)"; }
+
+# An empty store lists nothing.
+check "list empty" 0 "$V" list && expect "list empty prints nothing" [ -z "$out" ]
+check "list --json empty" 0 "$V" list --json && expect "empty json" [ "$out" = "[]" ]
+
+# add: the key is printed; options fill the fields; the rest are 0.0.0.0.
+check "add" 0 "$V" add --name "Head office" --ip 10.1.0.5 --mask 255.255.0.0 --dns1 10.1.0.53 --printer "Laser 1"
+head_key=$out
+expect "key is %X of the time" grep -Eqx '[0-9A-F]{8}' <<<"$head_key"
+check "add same second" 0 "$V" add --name Branch --ip 192.168.7.9 --mask 255.255.255.0
+branch_key=$out
+expect "offices made in one second get different keys" [ "$head_key" != "$branch_key" ]
+expect "json field order" [ "$(json 'list(d[0].keys())')" = "['Key', 'Office Name', 'IP Address', 'Subnet Mask', 'Default Gateway', 'DHCP Server', 'DNS Server 1', 'DNS Server 2', 'WINS Server', 'Default Printer']" ]
+expect "json values" [ "$(json '[d[0][k] for k in ("Key","Office Name","IP Address","Subnet Mask","DNS Server 1","WINS Server","Default Printer")]')" = "['$head_key', 'Head office', '10.1.0.5', '255.255.0.0', '10.1.0.53', '0.0.0.0', 'Laser 1']" ]
+expect "list order is creation order" [ "$(json '[o["Office Name"] for o in d]')" = "['Head office', 'Branch']" ]
+check "list text" 0 "$V" list && expect "list text names both" grep -q "^$branch_key  Branch$" <<<"$out"
+
+# Bad input changes nothing.
+cp "$STORE" "$T/before"
+for bad in "--name X --ip 10.1.0" "--name X --mask 255.255.256.0" "--name X --dns1 10.01.0.1" \
+    "--name X --wins N/A" "--name X --gateway 1.2.3.4.5" "--ip 10.0.0.1" "--name" "--name X extra" "--name ''"; do
+    eval "check \"add $bad\" 2 \"\$V\" add $bad"
+done
+check "add short address" 2 "$V" add --name X --ip 1.2.3
+expect "bad input names the problem" grep -q '"1.2.3" is not a dotted-decimal IPv4 address' <<<"$err"
+expect "bad adds leave the store alone" cmp -s "$STORE" "$T/before"
+
+# --current takes the detected network as the office dialog would store it.
+check "add --current" 0 "$V" add --name Here --current --printer P
+here_key=$out
+here_dns2=$(json "[o['DNS Server 2'] for o in d if o['Key']=='$here_key'][0]")
+expect "no N/A is stored" [ "$here_dns2" != "N/A" ]
+check "match here" 0 "$V" match
+expect "match prints the office's name" [ "$out" = "Here" ]
+check "match --explain" 0 "$V" match --explain
+expect "explain: seven tests per office" [ "$(grep -c 'scored' <<<"$out")" -eq 21 ]
+expect "explain: ends with the matcher's line" [ "$(tail -n1 <<<"$out")" = "Here" ]
+expect "explain: counts" grep -q "^Here ($here_key): [3-7] points, matches$" <<<"$out"
+
+# edit keeps the key; remove deletes it.
+check "edit" 0 "$V" edit "$branch_key" --name "Branch, renamed" --wins 192.168.7.44 --printer ""
+expect "edit keeps the key and changes the values" [ "$(json "[(o['Office Name'], o['WINS Server'], o['IP Address'], o['Default Printer']) for o in d if o['Key']=='$branch_key']")" = "[('Branch, renamed', '192.168.7.44', '192.168.7.9', '')]" ]
+check "edit unknown key" 2 "$V" edit 12345678 --name X
+check "edit bad address" 2 "$V" edit "$branch_key" --ip 300.1.1.1
+check "remove" 0 "$V" remove "$here_key"
+check "remove again" 2 "$V" remove "$here_key"
+expect "removed" [ "$(json 'len(d)')" -eq 2 ]
+
+check "no match" 1 "$V" match
+expect "no match message" [ "$err" = "Cannot Determine Office Network" ]
+expect "no match prints nothing" [ -z "$out" ]
+
+# Settings.
+check "auto-detect off" 0 "$V" set auto-detect off
+expect "stored as 0" grep -qx '"Auto Detect"=dword:00000000' "$STORE"
+check "auto-detect on" 0 "$V" set auto-detect on
+expect "stored as 1" grep -qx '"Auto Detect"=dword:00000001' "$STORE"
+check "auto-detect bad" 2 "$V" set auto-detect yes
+check "default office" 0 "$V" set default-office "$(tr A-F a-f <<<"$head_key")"
+expect "stored with the key's own case" grep -qx "\"Default Office\"=\"$head_key\"" "$STORE"
+check "default office unknown" 2 "$V" set default-office 0BADBEEF
+check "default office clear" 0 "$V" set default-office --clear
+expect "cleared" bash -c "! grep -q 'Default Office' '$STORE'"
+check "default office clear again" 0 "$V" set default-office --clear
+check "set nothing" 2 "$V" set
+
+# export and import.
+check "export" 0 "$V" export
+expect "export is the store" [ "$out" = "$(cat "$STORE")" ]
+check "export file" 0 "$V" export "$T/out.reg" && expect "export file is the store" cmp -s "$T/out.reg" "$STORE"
+check "import own export" 0 "$V" import "$T/out.reg"
+expect "import reports the count" [ "$out" = "Added 2 offices" ]
+expect "import adds under new keys" [ "$(json 'len(set(o["Key"] for o in d))')" -eq 4 ]
+expect "imported values" [ "$(json '[o["Office Name"] for o in d]')" = "['Head office', 'Branch, renamed', 'Head office', 'Branch, renamed']" ]
+$PY - "$T/regedit.reg" <<'EOF'
+import sys
+text = ('Windows Registry Editor Version 5.00\r\n\r\n'
+        '[HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices\\3FF36300]\r\n'
+        '"Office Name"="B\u00fcro Z\u00fcrich"\r\n"IP Address"="10.9.0.1"\r\n'
+        '"Default Printer"=hex(2):25,00,50,00,25,00,00,00\r\n')
+open(sys.argv[1], 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
+EOF
+check "import regedit UTF-16" 0 "$V" import "$T/regedit.reg"
+expect "import one" [ "$out" = "Added 1 office" ]
+expect "UTF-16 text, other types absent" [ "$(json '[(o["Office Name"], o["IP Address"], o["Default Printer"], o["DNS Server 1"]) for o in d][-1]')" = "('Büro Zürich', '10.9.0.1', '', '')" ]
+cp "$STORE" "$T/before"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\1]\n"Office Name"="ok"\n"IP Address"="broken\n' >"$T/damaged.reg"
+check "import damaged" 2 "$V" import "$T/damaged.reg"
+expect "damaged: line number given" grep -q "damaged.reg:5: " <<<"$err"
+echo "not a registry file" >"$T/text.reg"
+check "import not .reg" 2 "$V" import "$T/text.reg"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"x"="y"\n' >"$T/other.reg"
+check "import no offices" 2 "$V" import "$T/other.reg"
+check "import missing" 2 "$V" import "$T/missing.reg"
+expect "failed imports change nothing" cmp -s "$STORE" "$T/before"
+
+# A store that cannot be read or written: exit 3 with the OS's reason.
+mkdir -p "$T/dir-store/Kestamor/Voldrane.reg"
+XDG_CONFIG_HOME=$T/dir-store check "unreadable store" 3 "$V" list
+expect "unreadable: reason" grep -q "Voldrane.reg: Is a directory" <<<"$err"
+touch "$T/file-folder"
+XDG_CONFIG_HOME=$T/file-folder check "unwritable store" 3 "$V" add --name X
+expect "unwritable: reason" grep -q "Not a directory" <<<"$err"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
