@@ -98,13 +98,15 @@ bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* 
 }
 
 bool DeleteOfficeKey(CRegistry& registry, const std::string& keyName, std::string* error) {
-    const auto r = registry.Apply({{RegOp::DeleteKey, OfficePath(keyName), {}, {}}});
+    const std::string path = OfficePath(keyName);
+    const auto r = registry.Apply({{RegOp::DeleteKey, path, {}, {}}});
     if (!r.written) {
         if (error) *error = r.error;
         return false;
     }
-    if (!r.succeeded.at(0)) {
-        if (error) *error = "there is no office key \"" + keyName + "\" (or it has subkeys)";
+    // A key that is already gone (removed by another program) is what was asked for.
+    if (!r.succeeded.at(0) && registry.Store().KeyExists(path)) {
+        if (error) *error = "the office key \"" + keyName + "\" has subkeys of its own";
         return false;
     }
     return true;

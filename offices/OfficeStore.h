@@ -22,7 +22,8 @@ void LoadOffices(CRegistry& registry, COfficeList& offices);
 // the store cannot be written; the office in memory is untouched either way.
 bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);
 
-// Deletes the office's key.
+// Deletes the office's key. True also when there is no such key (any more); false with
+// `error` when the store cannot be written or the key has subkeys.
 bool DeleteOfficeKey(CRegistry& registry, const std::string& keyName, std::string* error = nullptr);
 
 // Edit's delete-then-save as one unit: afterwards the key holds exactly the nine values.

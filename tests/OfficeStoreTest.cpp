@@ -230,7 +230,13 @@ TEST_F(StoreTest, EditKeepsTheKeyAndLeavesExactlyTheNineValues) {
     EXPECT_EQ(FindUserKey(store.Tree(), kOffices + "\\3FF36300")->values.size(), 9u);
     // An office that another program removed meanwhile is saved again, not lost.
     ASSERT_TRUE(DeleteOfficeKey(reg, "3FF36300"));
-    EXPECT_FALSE(DeleteOfficeKey(reg, "3FF36300"));
+    EXPECT_TRUE(DeleteOfficeKey(reg, "3FF36300"));  // already gone: done
+    reg.CreateKey(kOffices + "\\Parent\\Child");
+    std::string error;
+    EXPECT_FALSE(DeleteOfficeKey(reg, "Parent", &error));
+    EXPECT_NE(error.find("subkeys"), std::string::npos);
+    reg.DeleteKey(kOffices + "\\Parent\\Child");
+    reg.DeleteKey(kOffices + "\\Parent");
     ASSERT_TRUE(RewriteOffice(reg, edited));
     EXPECT_EQ(Load().GetSize(), 1);
 }
