@@ -69,5 +69,8 @@ int RunExport(const Command& self, const std::vector<std::string>& args, std::os
               std::ostream& err);
 int RunImport(const Command& self, const std::vector<std::string>& args, std::ostream& out,
               std::ostream& err);
+// PrinterCommands.cpp: the printers, and applying offices.
+int RunPrinters(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err);
 
 }  // namespace voldrane::cli

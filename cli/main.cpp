@@ -26,6 +26,7 @@ const Command kCommands[] = {
     {"match", "match [--explain]", RunMatch},
     {"export", "export [FILE]", RunExport},
     {"import", "import FILE", RunImport},
+    {"printers", "printers [--json]", RunPrinters},
 };
 
 void PrintUsage(std::ostream& os) {

@@ -1,0 +1,25 @@
+# Printers: logic over an in-memory spooler, and the CUPS spooler and voldranectl's printer
+# commands against a private cupsd that each test process starts in a temp folder.
+add_executable(printers_logic_tests
+    ${CMAKE_CURRENT_LIST_DIR}/printers/PrinterLogicTest.cpp
+)
+target_link_libraries(printers_logic_tests PRIVATE voldrane_core GTest::gtest GTest::gtest_main)
+gtest_discover_tests(printers_logic_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS printers)
+
+add_executable(printers_cups_tests
+    ${CMAKE_CURRENT_LIST_DIR}/printers/TestProcess.h
+    ${CMAKE_CURRENT_LIST_DIR}/printers/TestProcess.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.h
+    ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTest.h
+    ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTestMain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/printers/CupsSpoolerTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/printers/PrinterCommandsTest.cpp
+)
+target_link_libraries(printers_cups_tests PRIVATE voldrane_platform Cups::Cups Threads::Threads
+    GTest::gtest)
+target_compile_definitions(printers_cups_tests PRIVATE
+    VOLDRANECTL="$<TARGET_FILE:voldranectl>")
+add_dependencies(printers_cups_tests voldranectl)
+gtest_discover_tests(printers_cups_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS printers
+    TIMEOUT 120)

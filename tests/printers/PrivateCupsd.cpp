@@ -1,0 +1,164 @@
+#include "tests/printers/PrivateCupsd.h"
+
+#include <cups/cups.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/printers/TestProcess.h"
+
+namespace voldrane::test {
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream f(path);
+    f << text;
+    return static_cast<bool>(f);
+}
+
+bool CanConnect(const std::string& socketPath) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, socketPath.c_str(), sizeof(addr.sun_path) - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return ok;
+}
+
+}  // namespace
+
+void UseCupsServer(const std::string& server) {
+    setenv("CUPS_SERVER", server.c_str(), 1);
+    cupsSetServer(nullptr);  // libcups caches the server per thread; read it again
+}
+
+std::string CupsTool(const std::vector<std::string>& argv) {
+    const auto r = RunProcess(argv, std::chrono::seconds(20));
+    if (r.exitCode == 0) return "";
+    std::string cmd;
+    for (const auto& a : argv) cmd += a + " ";
+    return cmd + "failed (" + (r.timedOut ? "timed out" : "exit " + std::to_string(r.exitCode)) +
+           "): " + r.err;
+}
+
+PrivateCupsd::PrivateCupsd() {
+    namespace fs = std::filesystem;
+    if (access("/usr/sbin/cupsd", X_OK) != 0) {
+        m_startError = "/usr/sbin/cupsd is missing (install cups-daemon: scripts/deps.sh test)";
+        return;
+    }
+    char tmpl[] = "/tmp/voldrane-cups-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        m_startError = std::string("mkdtemp: ") + std::strerror(errno);
+        return;
+    }
+    m_dir = tmpl;
+    for (const char* sub : {"spool/temp", "log", "cache", "home", "config"})
+        fs::create_directories(m_dir + "/" + sub);
+    const std::string& d = m_dir;
+    // cupsd refuses to run as root with "User root", so no User line; a Printcap value keeps
+    // it from writing /etc/printcap.
+    const bool written =
+        WriteFile(d + "/cupsd.conf", "Listen " + d +
+                                         "/cups.sock\nBrowsing Off\nWebInterface No\n"
+                                         "<Policy default>\n<Limit All>\nOrder Allow,Deny\n"
+                                         "</Limit>\n</Policy>\n") &&
+        WriteFile(d + "/cups-files.conf",
+                  "FileDevice Yes\nPrintcap " + d + "/printcap\nServerRoot " + d + "\nStateDir " +
+                      d + "\nCacheDir " + d + "/cache\nRequestRoot " + d + "/spool\nTempDir " + d +
+                      "/spool/temp\nAccessLog " + d + "/log/access_log\nErrorLog " + d +
+                      "/log/error_log\nPageLog " + d + "/log/page_log\n");
+    if (!written) {
+        m_startError = "cannot write the cupsd configuration in " + d;
+        return;
+    }
+
+    setenv("HOME", (d + "/home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (d + "/config").c_str(), 1);
+    unsetenv("LPDEST");
+    unsetenv("PRINTER");
+    UseCupsServer(Socket());
+
+    const std::string conf = d + "/cupsd.conf", files = d + "/cups-files.conf";
+    const std::string log = d + "/log/cupsd.out";
+    m_pid = fork();
+    if (m_pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test, even when it crashes
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd >= 0) {
+            dup2(fd, 1);
+            dup2(fd, 2);
+        }
+        execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (m_pid < 0) {
+        m_startError = std::string("fork: ") + std::strerror(errno);
+        return;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!CanConnect(Socket())) {
+        int status;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            std::ifstream f(log);
+            std::stringstream ss;
+            ss << f.rdbuf();
+            m_startError = "cupsd exited at start: " + ss.str();
+            return;
+        }
+        if (std::chrono::steady_clock::now() > until) {
+            m_startError = "cupsd did not listen on " + Socket() + " within 15 s";
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+PrivateCupsd::~PrivateCupsd() {
+    if (m_pid > 0) {
+        // Nothing of it is kept, so there is no reason to wait the two seconds of a clean
+        // shutdown.
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    if (!m_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+}
+
+std::string PrivateCupsd::Reset() {
+    unsetenv("LPDEST");
+    unsetenv("PRINTER");
+    UseCupsServer(Socket());
+    std::error_code ec;
+    std::filesystem::remove_all(m_dir + "/home/.cups", ec);
+    std::filesystem::remove_all(m_dir + "/config", ec);
+    std::filesystem::create_directories(m_dir + "/config", ec);
+    const auto list = RunProcess({"/usr/bin/lpstat", "-e"}, std::chrono::seconds(20));
+    if (list.timedOut) return "lpstat -e timed out";
+    std::istringstream names(list.out);
+    for (std::string name; std::getline(names, name);) {
+        if (name.empty() || name.find('/') != std::string::npos) continue;
+        if (auto e = CupsTool({"/usr/sbin/lpadmin", "-x", name}); !e.empty()) return e;
+    }
+    return "";
+}
+
+}  // namespace voldrane::test

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace voldrane::test {
+
+// A cupsd of the test's own, in a fresh temp folder: its socket is <dir>/cups.sock, its
+// state, logs and spool stay in the folder. This process's environment is pointed at it
+// (CUPS_SERVER, HOME=<dir>/home, XDG_CONFIG_HOME=<dir>/config; LPDEST and PRINTER unset), so
+// libcups, the CUPS tools and voldranectl started from here all use it and nothing else.
+// The server dies with this process (also when a test crashes); the folder is removed.
+class PrivateCupsd {
+  public:
+    PrivateCupsd();
+    ~PrivateCupsd();
+    PrivateCupsd(const PrivateCupsd&) = delete;
+    PrivateCupsd& operator=(const PrivateCupsd&) = delete;
+
+    // Empty when the server is up; else what went wrong (the test fails with it).
+    const std::string& StartError() const { return m_startError; }
+    const std::string& Dir() const { return m_dir; }
+    std::string Socket() const { return m_dir + "/cups.sock"; }
+
+    // Back to no printers, no user options, no default; CUPS_SERVER pointing here again.
+    // Returns an error text, empty on success.
+    std::string Reset();
+
+  private:
+    std::string m_dir;
+    pid_t m_pid = -1;
+    std::string m_startError;
+};
+
+// Runs one CUPS tool (lpadmin, lpoptions, lpstat) against the private server; the error text
+// (with the tool's stderr) when it fails, else empty.
+std::string CupsTool(const std::vector<std::string>& argv);
+
+// Points libcups in this process, and the programs it starts, at `server`.
+void UseCupsServer(const std::string& server);
+
+}  // namespace voldrane::test
