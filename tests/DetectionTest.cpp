@@ -18,22 +18,21 @@ TEST(Detection, FailedAdapterQueryGivesAllZeroesAndSkipsDns) {
     FakeNetworkSource src;
     src.adapters = std::nullopt;
     src.dns = std::vector<std::string>{"10.0.0.1"};
-    EXPECT_EQ(DetectNetworkSettings(src),
-              Settings("0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0"));
+    EXPECT_EQ(DetectNetworkSettings(src), Settings("0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0",
+                                                   "0.0.0.0", "0.0.0.0", "0.0.0.0"));
     EXPECT_EQ(src.dnsQueries, 0);
 }
 
 TEST(Detection, NoAdaptersOrOnlyVirtualOnesGiveAllOnesMask) {
-    for (const auto& adapters :
-         {std::vector<platform::AdapterInfo>{},
-          std::vector<platform::AdapterInfo>{Adapter("Virtual Ethernet Adapter", "10.0.0.2", "255.0.0.0"),
-                                             Adapter("Hyper-V Virtual Switch", "10.0.0.3", "255.0.0.0")}}) {
+    for (const auto& adapters : {std::vector<platform::AdapterInfo>{},
+                                 std::vector<platform::AdapterInfo>{
+                                     Adapter("Virtual Ethernet Adapter", "10.0.0.2", "255.0.0.0"),
+                                     Adapter("Hyper-V Virtual Switch", "10.0.0.3", "255.0.0.0")}}) {
         FakeNetworkSource src;
         src.adapters = adapters;
         src.dns = std::vector<std::string>{"10.0.0.1"};
-        EXPECT_EQ(DetectNetworkSettings(src),
-                  Settings("0.0.0.0", "255.255.255.255", "0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0",
-                           "0.0.0.0"));
+        EXPECT_EQ(DetectNetworkSettings(src), Settings("0.0.0.0", "255.255.255.255", "0.0.0.0",
+                                                       "0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0"));
         EXPECT_EQ(src.dnsQueries, 0);
     }
 }
@@ -47,10 +46,12 @@ TEST(Detection, TakesFirstNonVirtualAdapterWithAllItsValues) {
     real.haveWins = true;
     real.winsServer = "10.1.0.12";
     auto later = Adapter("Realtek Wi-Fi", "192.168.1.5", "255.255.255.0");
-    src.adapters = std::vector{Adapter("Virtual Ethernet", "172.17.0.1", "255.255.0.0"), real, later};
+    src.adapters =
+        std::vector{Adapter("Virtual Ethernet", "172.17.0.1", "255.255.0.0"), real, later};
     src.dns = std::vector<std::string>{"10.1.0.10", "10.1.0.11", "10.1.0.99"};
-    EXPECT_EQ(DetectNetworkSettings(src), Settings("10.1.7.133", "255.255.0.0", "10.1.0.1", "10.1.0.5",
-                                                   "10.1.0.10", "10.1.0.11", "10.1.0.12"));
+    EXPECT_EQ(DetectNetworkSettings(src),
+              Settings("10.1.7.133", "255.255.0.0", "10.1.0.1", "10.1.0.5", "10.1.0.10",
+                       "10.1.0.11", "10.1.0.12"));
 }
 
 TEST(Detection, VirtualIsCaseSensitiveAndMatchesAnywhere) {

@@ -6,8 +6,9 @@ namespace voldrane::test {
 
 // Answers the two network queries with whatever the test put in; nullopt means "failed".
 class FakeNetworkSource final : public platform::INetworkSource {
-public:
-    std::optional<std::vector<platform::AdapterInfo>> adapters = std::vector<platform::AdapterInfo>{};
+  public:
+    std::optional<std::vector<platform::AdapterInfo>> adapters =
+        std::vector<platform::AdapterInfo>{};
     std::optional<std::vector<std::string>> dns = std::vector<std::string>{};
     int dnsQueries = 0;
 

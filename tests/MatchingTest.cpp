@@ -26,16 +26,26 @@ TEST(InetAddr, ConvertsLikeTheSocketsLibrary) {
         const char* text;
         uint32_t value;
     } cases[] = {
-        {"10.1.4.20", 0x0A010414},     {"255.255.255.255", 0xFFFFFFFF},
-        {"0.0.0.0", 0},                {"10.1.00.5", 0x0A010005},
-        {"0x0A.1.2.3", 0x0A010203},    {"012.1.2.3", 0x0A010203},  // octal
-        {"10.1", 0x0A000001},          {"10.1.2", 0x0A010002},
-        {"167772161", 0x0A000001},     {"N/A", kInaddrNone},
-        {"", kInaddrNone},             {"1.2.3.4.5", kInaddrNone},
-        {"256.1.1.1", kInaddrNone},    {"1.2.3.256", kInaddrNone},
-        {"1..2.3", kInaddrNone},       {"1.2.3.", kInaddrNone},
-        {" 1.2.3.4", kInaddrNone},     {"1.2.3.4x", kInaddrNone},
-        {"08.1.1.1", kInaddrNone},     {"0x", kInaddrNone},
+        {"10.1.4.20", 0x0A010414},
+        {"255.255.255.255", 0xFFFFFFFF},
+        {"0.0.0.0", 0},
+        {"10.1.00.5", 0x0A010005},
+        {"0x0A.1.2.3", 0x0A010203},
+        {"012.1.2.3", 0x0A010203},  // octal
+        {"10.1", 0x0A000001},
+        {"10.1.2", 0x0A010002},
+        {"167772161", 0x0A000001},
+        {"N/A", kInaddrNone},
+        {"", kInaddrNone},
+        {"1.2.3.4.5", kInaddrNone},
+        {"256.1.1.1", kInaddrNone},
+        {"1.2.3.256", kInaddrNone},
+        {"1..2.3", kInaddrNone},
+        {"1.2.3.", kInaddrNone},
+        {" 1.2.3.4", kInaddrNone},
+        {"1.2.3.4x", kInaddrNone},
+        {"08.1.1.1", kInaddrNone},
+        {"0x", kInaddrNone},
         {"99999999999", kInaddrNone},
     };
     for (const auto& c : cases) EXPECT_EQ(InetAddr(c.text), c.value) << '"' << c.text << '"';
@@ -43,9 +53,10 @@ TEST(InetAddr, ConvertsLikeTheSocketsLibrary) {
 
 TEST(Matching, WorkedExampleSwappedDnsServers) {
     COfficeList offices;
-    offices.Append(Office("Head office",
-                          Net("10.1.4.20", "255.255.0.0", "10.1.0.5", "10.1.0.10", "10.1.0.11", "10.1.0.12")));
-    const auto current = Net("10.1.7.133", "255.255.0.0", "10.1.0.5", "10.1.0.11", "10.1.0.10", "0.0.0.0");
+    offices.Append(Office("Head office", Net("10.1.4.20", "255.255.0.0", "10.1.0.5", "10.1.0.10",
+                                             "10.1.0.11", "10.1.0.12")));
+    const auto current =
+        Net("10.1.7.133", "255.255.0.0", "10.1.0.5", "10.1.0.11", "10.1.0.10", "0.0.0.0");
     const auto score = ScoreOffice(current, offices.ElementAt(0).m_network);
     EXPECT_EQ(score.tests, (std::array<bool, 7>{true, false, true, false, false, true, true}));
     EXPECT_EQ(score.count, 4);
@@ -58,7 +69,8 @@ TEST(Matching, WorkedExamplePlaceholdersAloneReachThreeAndNaNeverEqualsAllOnes) 
     COfficeList offices;
     offices.Append(Office("Lab", Net("10.0.0.15", "255.255.255.0", "0.0.0.0", "10.0.0.1",
                                      "255.255.255.255", "0.0.0.0")));
-    const auto current = Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
+    const auto current =
+        Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
     EXPECT_EQ(ScoreOffice(current, offices.ElementAt(0).m_network).tests,
               (std::array<bool, 7>{true, true, true, false, false, false, false}));
     std::ostringstream out;
@@ -67,8 +79,8 @@ TEST(Matching, WorkedExamplePlaceholdersAloneReachThreeAndNaNeverEqualsAllOnes) 
 
 TEST(Matching, WorkedExampleTwoPointsIsNoMatchAndPrintsNothing) {
     COfficeList offices;
-    offices.Append(Office("Branch", Net("192.168.1.20", "255.255.255.0", "192.168.1.1", "192.168.1.1",
-                                        "255.255.255.255", "0.0.0.0")));
+    offices.Append(Office("Branch", Net("192.168.1.20", "255.255.255.0", "192.168.1.1",
+                                        "192.168.1.1", "255.255.255.255", "0.0.0.0")));
     const auto current =
         Net("192.168.1.57", "255.255.255.0", "192.168.1.254", "192.168.1.254", "N/A", "0.0.0.0");
     EXPECT_EQ(ScoreOffice(current, offices.ElementAt(0).m_network).count, 2);
@@ -78,11 +90,15 @@ TEST(Matching, WorkedExampleTwoPointsIsNoMatchAndPrintsNothing) {
 }
 
 TEST(Matching, FirstOfficeInListOrderWinsNotTheHighestScore) {
-    const auto current = Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
+    const auto current =
+        Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
     COfficeList offices;
-    offices.Append(Office("Unrelated", Net("172.16.0.1", "255.255.0.0", "1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4")));
-    offices.Append(Office("Lab", Net("10.0.0.15", "255.255.255.0", "0.0.0.0", "x", "y", "0.0.0.0")));
-    offices.Append(Office("Lab 2", Net("10.0.0.16", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0")));
+    offices.Append(Office(
+        "Unrelated", Net("172.16.0.1", "255.255.0.0", "1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4")));
+    offices.Append(
+        Office("Lab", Net("10.0.0.15", "255.255.255.0", "0.0.0.0", "x", "y", "0.0.0.0")));
+    offices.Append(Office(
+        "Lab 2", Net("10.0.0.16", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0")));
     EXPECT_EQ(ScoreOffice(current, offices.ElementAt(2).m_network).count, 5);
     std::ostringstream out;
     EXPECT_EQ(FindMatchingOffice(offices, current, out), 1);
@@ -130,7 +146,8 @@ TEST(Matching, TextTestsAreExactBytes) {
 }
 
 TEST(Matching, ExplainGivesOneScorePerOfficeInOrder) {
-    const auto current = Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
+    const auto current =
+        Net("10.0.0.77", "255.255.255.0", "0.0.0.0", "10.0.0.53", "N/A", "0.0.0.0");
     COfficeList offices;
     offices.Append(Office("A", Net("172.16.0.1", "255.255.0.0", "1", "2", "3", "4")));
     offices.Append(Office("B", current));

@@ -21,7 +21,8 @@ TEST(OfficeList, AppendReturnsOldSizeAndRemoveShifts) {
 
 TEST(OfficeList, NewRecordIsAllEmpty) {
     COfficeNetwork o;
-    EXPECT_TRUE(o.m_strKeyName.empty() && o.m_strOfficeName.empty() && o.m_strDefaultPrinter.empty());
+    EXPECT_TRUE(o.m_strKeyName.empty() && o.m_strOfficeName.empty() &&
+                o.m_strDefaultPrinter.empty());
     EXPECT_EQ(o.m_network, CNetworkSettings{});
 }
 

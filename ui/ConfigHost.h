@@ -14,7 +14,7 @@ namespace voldrane::ui {
 // What the configuration dialog needs of the main frame. The frame implements it; tests
 // implement it with a recording fake.
 class IConfigHost {
-public:
+  public:
     virtual ~IConfigHost() = default;
 
     virtual COfficeList& Offices() = 0;

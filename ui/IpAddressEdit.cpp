@@ -101,7 +101,11 @@ void IpAddressEdit::OnFieldEdited(int i) {
     QLineEdit* field = Field(i);
     // A value above 255 becomes 255, as the address can hold no more.
     if (field->text().toInt() > 255) field->setText(QStringLiteral("255"));
-    if (field->text().size() == 3 && field->cursorPosition() == 3) FocusField(i + 1, true);
+    m_autoAdvanced = -1;
+    if (field->text().size() == 3 && field->cursorPosition() == 3 && i < 3) {
+        FocusField(i + 1, true);
+        m_autoAdvanced = i + 1;
+    }
     emit AddressChanged();
 }
 
@@ -116,6 +120,7 @@ bool IpAddressEdit::PasteAddress(int i) {
 
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     const int i = IndexOf(watched);
+    if (i >= 0 && event->type() == QEvent::FocusOut && i == m_autoAdvanced) m_autoAdvanced = -1;
     if (i < 0 || event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
 
     auto* key = static_cast<QKeyEvent*>(event);
@@ -124,8 +129,12 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     switch (key->key()) {
         case Qt::Key_Period:
         case Qt::Key_Space:
-            // The separator moves on; a field left empty stays empty (it counts as 0).
-            if (i < 3) FocusField(i + 1, true);
+            // The separator moves on from a field that holds a number. A field just reached
+            // after three digits is already where it leads, and an empty one stays empty.
+            if (i == m_autoAdvanced)
+                m_autoAdvanced = -1;
+            else if (i < 3 && !field->text().isEmpty())
+                FocusField(i + 1, true);
             return true;
         case Qt::Key_Backspace:
             if (field->cursorPosition() == 0 && !field->hasSelectedText() && i > 0) {

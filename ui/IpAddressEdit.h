@@ -10,7 +10,7 @@ class QLineEdit;
 namespace voldrane::ui {
 
 // An IPv4 address entry of four 0-255 fields, as people know it from network settings
-// windows: typing a dot (or a fourth digit) moves to the next field, Backspace in an empty
+// windows: typing a dot (or a third digit) moves to the next field, Backspace in an empty
 // field goes back, and pasting a whole address fills all four fields.
 class IpAddressEdit : public QFrame {
     Q_OBJECT
@@ -45,6 +45,7 @@ class IpAddressEdit : public QFrame {
     bool PasteAddress(int i);
 
     std::array<QLineEdit*, 4> m_fields{};
+    int m_autoAdvanced = -1;  // the field just reached by typing three digits before it
 };
 
 }  // namespace voldrane::ui

@@ -10,16 +10,20 @@ namespace {
 
 QMessageBox::Icon ToQt(PromptIcon icon) {
     switch (icon) {
-        case PromptIcon::Question: return QMessageBox::Question;
-        case PromptIcon::Exclamation: return QMessageBox::Warning;
-        case PromptIcon::Stop: return QMessageBox::Critical;
-        case PromptIcon::Information: return QMessageBox::Information;
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::Exclamation:
+            return QMessageBox::Warning;
+        case PromptIcon::Stop:
+            return QMessageBox::Critical;
+        case PromptIcon::Information:
+            return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
 }
 
 class MessageBoxPrompt final : public IPrompt {
-public:
+  public:
     bool AskYesNo(QWidget* parent, const QString& text, PromptIcon icon) override {
         QMessageBox box(ToQt(icon), QString::fromUtf8(res::kAppTitle), text,
                         QMessageBox::Yes | QMessageBox::No, parent);
@@ -27,7 +31,8 @@ public:
         return box.exec() == QMessageBox::Yes;
     }
     void ShowMessage(QWidget* parent, const QString& text, PromptIcon icon) override {
-        QMessageBox box(ToQt(icon), QString::fromUtf8(res::kAppTitle), text, QMessageBox::Ok, parent);
+        QMessageBox box(ToQt(icon), QString::fromUtf8(res::kAppTitle), text, QMessageBox::Ok,
+                        parent);
         box.exec();
     }
 };
@@ -37,8 +42,12 @@ IPrompt* g_prompt = nullptr;
 
 }  // namespace
 
-IPrompt& Prompt() { return g_prompt ? *g_prompt : g_messageBoxes; }
+IPrompt& Prompt() {
+    return g_prompt ? *g_prompt : g_messageBoxes;
+}
 
-void SetPrompt(IPrompt* prompt) { g_prompt = prompt; }
+void SetPrompt(IPrompt* prompt) {
+    g_prompt = prompt;
+}
 
 }  // namespace voldrane::ui

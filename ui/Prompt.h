@@ -11,7 +11,7 @@ enum class PromptIcon { Question, Exclamation, Stop, Information };
 // Every message box of the program goes through here, so tests can answer them instead of
 // a person and no test ever blocks on a modal window.
 class IPrompt {
-public:
+  public:
     virtual ~IPrompt() = default;
     // Yes/No question; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text, PromptIcon icon) = 0;

@@ -1,0 +1,146 @@
+#pragma once
+
+// Helpers for driving the dialogs as a user would on the offscreen platform: a spooler and
+// a prompt answered by the test, and a way to act on a modal dialog once it is shown.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QPushButton>
+#include <QString>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Spooler.h"
+#include "ui/Prompt.h"
+
+namespace voldrane::test {
+
+// The spooler's answers, set by the test; records what was made the default.
+class FakeSpooler final : public platform::ISpooler {
+  public:
+    std::optional<std::vector<std::string>> printers = std::vector<std::string>{};
+    std::optional<std::string> defaultPrinter;
+    std::vector<std::string> setDefaultCalls;
+
+    std::optional<std::vector<std::string>> EnumPrinters(std::string* = nullptr) override {
+        return printers;
+    }
+    std::optional<std::string> GetDefaultPrinter(std::string* = nullptr) override {
+        return defaultPrinter;
+    }
+    bool SetDefaultPrinter(const std::string& name, std::string* = nullptr) override {
+        setDefaultCalls.push_back(name);
+        defaultPrinter = name;
+        return true;
+    }
+};
+
+// Answers the program's questions from a script and records every question and message.
+class ScriptedPrompt final : public ui::IPrompt {
+  public:
+    struct Shown {
+        QString text;
+        ui::PromptIcon icon;
+        bool question;
+    };
+
+    ScriptedPrompt() { ui::SetPrompt(this); }
+    ~ScriptedPrompt() override { ui::SetPrompt(nullptr); }
+
+    void Answer(bool yes) { m_answers.push_back(yes); }
+
+    bool AskYesNo(QWidget*, const QString& text, ui::PromptIcon icon) override {
+        shown.push_back({text, icon, true});
+        if (m_answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text.toStdString();
+            return false;
+        }
+        const bool yes = m_answers.front();
+        m_answers.pop_front();
+        return yes;
+    }
+    void ShowMessage(QWidget*, const QString& text, ui::PromptIcon icon) override {
+        shown.push_back({text, icon, false});
+    }
+
+    std::vector<Shown> shown;
+    bool AllAnswersUsed() const { return m_answers.empty(); }
+
+  private:
+    std::deque<bool> m_answers;
+};
+
+// Runs `action` with the next modal window that appears above the one active now, from
+// inside that window's own event loop. If none appears within the time limit the test
+// fails. A modal window that the action leaves open is rejected after the limit, so a
+// faulty test ends instead of hanging.
+inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
+    QWidget* before = QApplication::activeModalWidget();
+    auto* timer = new QTimer(qApp);
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal != before && modal->isVisible()) {
+            timer->stop();
+            action(modal);
+            // Anything still open well after the action is a fault of the test.
+            QTimer::singleShot(timeoutMs, qApp, [modal = QPointer<QWidget>(modal)] {
+                if (modal && modal->isVisible()) {
+                    ADD_FAILURE() << "modal window left open: "
+                                  << modal->objectName().toStdString();
+                    if (auto* dialog = qobject_cast<QDialog*>(modal.data())) dialog->reject();
+                }
+            });
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            ADD_FAILURE() << "no modal window appeared";
+        }
+        if (!timer->isActive()) {
+            timer->deleteLater();
+            delete clock;
+        }
+    });
+    timer->start();
+}
+
+// A named child of a window, failing the test when it is missing.
+template <typename T>
+T* Child(QWidget* window, const char* name) {
+    T* child = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << "no child named " << name;
+    return child;
+}
+
+// Shows a window and makes it the active one, so that focus and keys reach it.
+inline void ShowActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window, 2000));
+}
+
+// Types as a person would: each key goes to whichever widget has the focus at that moment.
+inline void Type(const QString& text) {
+    for (QChar c : text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << "no widget has the focus";
+        QTest::keyClick(focus, c.toLatin1());
+    }
+}
+
+// Lets queued events run (layouts, deferred deletes) for a moment.
+void ProcessEvents();
+
+}  // namespace voldrane::test
