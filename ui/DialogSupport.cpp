@@ -2,29 +2,13 @@
 
 #include <QListWidget>
 
-// Resources of a static library are registered by hand (outside any namespace).
-static void InitDialogResources() {
-    Q_INIT_RESOURCE(dialogs);
-}
+#include "res/Icons.h"
+#include "res/Resource.h"
 
 namespace voldrane::ui {
 
-namespace {
-
-QIcon ResourceIcon(const char* path) {
-    static const bool registered = (InitDialogResources(), true);
-    (void)registered;
-    return QIcon(QString::fromLatin1(path));
-}
-
-}  // namespace
-
-QIcon OfficeNetworkIcon() {
-    return ResourceIcon(":/ui/icons/office-network.svg");
-}
-QIcon PrinterIcon() {
-    return ResourceIcon(":/ui/icons/printer.svg");
-}
+QIcon OfficeNetworkIcon() { return res::LoadIcon(res::IDI_OFFICE_ITEM); }
+QIcon PrinterIcon() { return res::LoadIcon(res::IDI_PRINTER); }
 
 bool NameLess(const QString& a, const QString& b) {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
