@@ -66,6 +66,8 @@ class OfficeDialogTest : public testing::Test {
                             "10.0.0.3", "10.0.0.4",  "10.0.0.9"};
     }
 
+    void TearDown() override { EXPECT_EQ(CancelPendingModalWaiters(), 0); }
+
     // The dialog as its modal run would show it, but without a modal loop.
     std::unique_ptr<COfficeDialog> Open(COfficeNetwork* edited) {
         auto dialog = std::make_unique<COfficeDialog>(spooler);

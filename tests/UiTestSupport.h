@@ -88,6 +88,7 @@ class ScriptedPrompt final : public ui::IPrompt {
 inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
     QWidget* before = QApplication::activeModalWidget();
     auto* timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("modalWaiter"));
     auto* clock = new QElapsedTimer;
     clock->start();
     timer->setInterval(5);
@@ -114,6 +115,19 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
         }
     });
     timer->start();
+}
+
+// Stops the waits of OnNextModal that are still waiting, so that none of them acts in a later
+// test; returns how many there were (a test expects none).
+inline int CancelPendingModalWaiters() {
+    int pending = 0;
+    for (QTimer* timer :
+         qApp->findChildren<QTimer*>(QStringLiteral("modalWaiter"), Qt::FindDirectChildrenOnly)) {
+        if (timer->isActive()) ++pending;
+        timer->stop();
+        timer->setObjectName(QString());
+    }
+    return pending;
 }
 
 // A named child of a window, failing the test when it is missing.

@@ -213,7 +213,8 @@ void CConfigDialog::OnNew() {
     m_pOffices->Append(std::move(office));
     InsertEntry(added, n);
     std::string error;
-    if (!SaveOffice(m_pHost->Registry(), added, &error))
+    // Saved under a key that no other office has, even one added meanwhile by another copy.
+    if (!AddOffice(m_pHost->Registry(), added, &error))
         ReportStoreFailure(
             tr("The office network \"%1\" could not be saved:\n%2\n\nIt is kept while Voldrane "
                "runs and is saved the next time you change it.")
@@ -277,6 +278,8 @@ void CConfigDialog::OnDelete() {
                                   "back at the next start.")
                                    .arg(name, Reason(error)));
         m_pHost->OfficesChanged();
+        // No other office becomes selected in its place: the next Delete needs a new choice.
+        m_listOffices->clearSelection();
         OnItemChangedOffices();
     }
     if (m_pOffices->IsEmpty()) m_pHost->ShowNoOffices();

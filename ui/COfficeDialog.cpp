@@ -1,7 +1,6 @@
 #include "ui/COfficeDialog.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,10 +134,10 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, QWidget* parent)
     m_btnApply->setObjectName(QStringLiteral("apply"));
     m_btnCancel = new QPushButton(tr("Cancel"), this);
     m_btnCancel->setObjectName(QStringLiteral("cancel"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(m_btnOK, QDialogButtonBox::AcceptRole);
-    buttons->addButton(m_btnApply, QDialogButtonBox::ApplyRole);
-    buttons->addButton(m_btnCancel, QDialogButtonBox::RejectRole);
+    // In this order on every desktop: OK, Apply, Cancel.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* b : {m_btnOK, m_btnApply, m_btnCancel}) buttons->addWidget(b);
     connect(m_btnOK, &QPushButton::clicked, this, &COfficeDialog::accept);
     connect(m_btnApply, &QPushButton::clicked, this, &COfficeDialog::OnApply);
     connect(m_btnCancel, &QPushButton::clicked, this, &COfficeDialog::reject);
@@ -149,7 +148,7 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);
     layout->addWidget(m_tabs, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_tabs->setMinimumSize(360, 300);
 

@@ -7,8 +7,12 @@
 
 namespace voldrane::ui {
 
-QIcon OfficeNetworkIcon() { return res::LoadIcon(res::IDI_OFFICE_ITEM); }
-QIcon PrinterIcon() { return res::LoadIcon(res::IDI_PRINTER); }
+QIcon OfficeNetworkIcon() {
+    return res::LoadIcon(res::IDI_OFFICE_ITEM);
+}
+QIcon PrinterIcon() {
+    return res::LoadIcon(res::IDI_PRINTER);
+}
 
 bool NameLess(const QString& a, const QString& b) {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
