@@ -96,6 +96,9 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal != before && modal->isVisible()) {
             timer->stop();
+            // Keys reach a window once it is active, as a window manager makes a new one.
+            modal->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(modal, 2000));
             action(modal);
             // Anything still open well after the action is a fault of the test.
             QTimer::singleShot(timeoutMs, qApp, [modal = QPointer<QWidget>(modal)] {
