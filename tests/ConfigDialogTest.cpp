@@ -562,6 +562,7 @@ TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {
         Click(config, "help");
         QTest::keyClick(Child<QListWidget>(config, "offices"), Qt::Key_F1);
         ClickToOfficeDialog(config, "new", [](QWidget* office) {
+            EXPECT_EQ(QApplication::activeWindow(), office);
             QTest::keyClick(Child<QLineEdit>(office, "name"), Qt::Key_F1);
             Click(office, "cancel");
         });

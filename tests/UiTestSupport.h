@@ -98,7 +98,9 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
             timer->stop();
             // Keys reach a window once it is active, as a window manager makes a new one.
             modal->activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(modal, 2000));
+            EXPECT_TRUE(
+                QTest::qWaitFor([modal] { return QApplication::activeWindow() == modal; }, 2000))
+                << "the modal window did not become active";
             action(modal);
             // Anything still open well after the action is a fault of the test.
             QTimer::singleShot(timeoutMs, qApp, [modal = QPointer<QWidget>(modal)] {
@@ -145,7 +147,7 @@ T* Child(QWidget* window, const char* name) {
 inline void ShowActive(QWidget* window) {
     window->show();
     window->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 2000));
 }
 
 // Types as a person would: each key goes to whichever widget has the focus at that moment.
