@@ -72,5 +72,9 @@ int RunImport(const Command& self, const std::vector<std::string>& args, std::os
 // PrinterCommands.cpp: the printers, and applying offices.
 int RunPrinters(const Command& self, const std::vector<std::string>& args, std::ostream& out,
                 std::ostream& err);
+int RunApply(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err);
+int RunAuto(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err);
 
 }  // namespace voldrane::cli

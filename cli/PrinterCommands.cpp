@@ -1,10 +1,50 @@
+// The printer commands: the printer catalogue, and applying an office as the tray program
+// does (its printer made the user's default).
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/CliCommon.h"
+#include "network/Detection.h"
+#include "network/Matching.h"
+#include "network/OfficeSelection.h"
+#include "offices/CRegistry.h"
+#include "offices/OfficeStore.h"
+#include "offices/RegFile.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
+
+namespace {
+
+int Fail(const Command& self, std::ostream& err, const std::string& message, int code) {
+    err << "voldranectl " << self.name << ": " << message << '\n';
+    return code;
+}
+
+// The offices in the user's store; false with `error` when the store cannot be read.
+bool LoadStoredOffices(COfficeList& offices, std::string& error) {
+    const auto store = platform::CreateRegistryStore();
+    CRegistry registry(*store);
+    LoadOffices(registry, offices);
+    error = store->ReadError();
+    return error.empty();
+}
+
+// Applies the office at `position` through the shared apply sequence. The office counts as
+// applied either way; a printer the print server would not make the default is exit 3.
+int ApplyOffice(const Command& self, const COfficeList& offices, int position, std::ostream& out,
+                std::ostream& err) {
+    const auto spooler = platform::CreateSpooler();
+    int currentOffice = -1;
+    const SelectionOutcome outcome =
+        SelectOffice(offices, position, *spooler, nullptr, currentOffice);
+    if (!outcome.printerSet)
+        return Fail(self, err, "default printer unchanged: " + outcome.error, kExitFailure);
+    out << "default printer: " << offices.ElementAt(position).m_strDefaultPrinter << '\n';
+    return kExitOk;
+}
+
+}  // namespace
 
 int RunPrinters(const Command& self, const std::vector<std::string>& args, std::ostream& out,
                 std::ostream& err) {
@@ -15,15 +55,9 @@ int RunPrinters(const Command& self, const std::vector<std::string>& args, std::
     const auto spooler = platform::CreateSpooler();
     std::string error;
     const auto names = spooler->EnumPrinters(&error);
-    if (!names) {
-        err << "voldranectl " << self.name << ": " << error << '\n';
-        return kExitFailure;
-    }
+    if (!names) return Fail(self, err, error, kExitFailure);
     const auto defaultPrinter = spooler->GetDefaultPrinter(&error);
-    if (!defaultPrinter && !error.empty()) {
-        err << "voldranectl " << self.name << ": " << error << '\n';
-        return kExitFailure;
-    }
+    if (!defaultPrinter && !error.empty()) return Fail(self, err, error, kExitFailure);
 
     if (parsed->Has("json")) {
         auto j = nlohmann::ordered_json::array();
@@ -35,6 +69,53 @@ int RunPrinters(const Command& self, const std::vector<std::string>& args, std::
             out << (defaultPrinter && name == *defaultPrinter ? "* " : "  ") << name << '\n';
     }
     return kExitOk;
+}
+
+int RunApply(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err) {
+    const auto parsed = ParseArgs(self.name, args, {}, err);
+    if (!parsed) return UsageError(self, err, "");
+    if (parsed->positionals.size() != 1) return UsageError(self, err, "name one office");
+    const std::string& wanted = parsed->positionals[0];
+
+    COfficeList offices;
+    std::string error;
+    if (!LoadStoredOffices(offices, error)) return Fail(self, err, error, kExitFailure);
+
+    // A key name (as the store compares them), else the first office of exactly that name.
+    int position = -1;
+    for (int i = 0; i < offices.GetSize() && position < 0; ++i)
+        if (EqualRegNames(offices.ElementAt(i).m_strKeyName, wanted)) position = i;
+    for (int i = 0; i < offices.GetSize() && position < 0; ++i)
+        if (offices.ElementAt(i).m_strOfficeName == wanted) position = i;
+    if (position < 0)
+        return Fail(self, err,
+                    "no office has the key or the name \"" + wanted + "\" (see voldranectl list)",
+                    kExitUsage);
+
+    out << offices.ElementAt(position).m_strOfficeName << '\n';
+    return ApplyOffice(self, offices, position, out, err);
+}
+
+int RunAuto(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err) {
+    const auto parsed = ParseArgs(self.name, args, {}, err);
+    if (!parsed) return UsageError(self, err, "");
+    if (!parsed->positionals.empty()) return UsageError(self, err, "unexpected argument");
+
+    // The tray program's start-up with automatic detection on: detect, load, match.
+    const auto source = platform::CreateNetworkSource();
+    const CNetworkSettings current = DetectNetworkSettings(*source);
+    COfficeList offices;
+    std::string error;
+    if (!LoadStoredOffices(offices, error)) return Fail(self, err, error, kExitFailure);
+
+    const int position = FindMatchingOffice(offices, current, out);  // prints the name
+    if (position < 0) {
+        err << "Cannot Determine Office Network\n";
+        return kExitNoMatch;
+    }
+    return ApplyOffice(self, offices, position, out, err);
 }
 
 }  // namespace voldrane::cli

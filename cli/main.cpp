@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"export", "export [FILE]", RunExport},
     {"import", "import FILE", RunImport},
     {"printers", "printers [--json]", RunPrinters},
+    {"apply", "apply OFFICE", RunApply},
+    {"auto", "auto", RunAuto},
 };
 
 void PrintUsage(std::ostream& os) {

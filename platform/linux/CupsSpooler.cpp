@@ -44,7 +44,11 @@ std::string ServerName() {
 std::string ConnectFailure() {
     const std::string server = ServerName();
     sockaddr_un addr{};
-    if (server[0] != '/' || server.size() >= sizeof(addr.sun_path)) return cupsLastErrorString();
+    if (server[0] != '/' || server.size() >= sizeof(addr.sun_path)) {
+        // libcups says "Host is down" for a refused connection as well.
+        const std::string text = cupsLastErrorString();
+        return text == std::strerror(EHOSTDOWN) ? "no connection (is cupsd running there?)" : text;
+    }
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return std::strerror(errno);
     addr.sun_family = AF_UNIX;
