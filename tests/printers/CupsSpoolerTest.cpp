@@ -1,14 +1,8 @@
 // The CUPS spooler and the printer catalogue against a real, private cupsd.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstring>
-#include <thread>
 
 #include "platform/linux/CupsSpooler.h"
 #include "printers/CPrinterList.h"
@@ -195,45 +189,9 @@ TEST_F(CupsFaultTest, NoServerFailsAtOnce) {
                   milliseconds(1000), true);
 }
 
-// Accepts every connection and never says a word.
-class SilentServer {
-  public:
-    explicit SilentServer(const std::string& path) : m_path(path) {
-        m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
-        m_ok = bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-               listen(m_fd, 64) == 0;
-        m_thread = std::thread([this] {
-            std::vector<int> held;
-            while (!m_stop) {
-                const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-                if (c >= 0) held.push_back(c);
-            }
-            for (int c : held) close(c);
-        });
-    }
-    ~SilentServer() {
-        m_stop = true;
-        shutdown(m_fd, SHUT_RDWR);  // wakes accept
-        m_thread.join();
-        close(m_fd);
-        unlink(m_path.c_str());
-    }
-    bool Ok() const { return m_ok; }
-
-  private:
-    std::string m_path;
-    int m_fd = -1;
-    bool m_ok = false;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 TEST_F(CupsFaultTest, SilentServerCostsTheBound) {
     const std::string path = g_cupsd->Dir() + "/silent.sock";
-    SilentServer silent(path);
+    SilentListener silent(path);
     ASSERT_TRUE(silent.Ok());
     UseCupsServer(path);
     CupsSpooler spooler(milliseconds(1000));

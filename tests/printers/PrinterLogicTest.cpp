@@ -62,13 +62,6 @@ TEST(CPrinterList, SpoolerFailureLeavesItEmptyWithTheReason) {
     EXPECT_EQ(list.LastError(), "print server unreachable: test");
 }
 
-TEST(DefaultPrinterName, IsDefaultWhenTheUserHasNone) {
-    FakeSpooler spooler;
-    EXPECT_EQ(DefaultPrinterName(spooler), "default");
-    spooler.defaultPrinter = "Laser/duplex";
-    EXPECT_EQ(DefaultPrinterName(spooler), "Laser/duplex");
-}
-
 TEST(SelectDefaultPrinterEntry, TargetIsTheOfficesPrinterElseTheDefault) {
     const Strings entries{"Laser", "Ink", "laser", "default", "Ink"};
     struct {

@@ -55,6 +55,20 @@ std::string CupsTool(const std::vector<std::string>& argv) {
            "): " + r.err;
 }
 
+SilentListener::SilentListener(std::string path) : m_path(std::move(path)) {
+    m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, m_path.c_str(), sizeof(addr.sun_path) - 1);
+    m_ok = m_fd >= 0 && bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+           listen(m_fd, 128) == 0;
+}
+
+SilentListener::~SilentListener() {
+    if (m_fd >= 0) close(m_fd);
+    unlink(m_path.c_str());
+}
+
 PrivateCupsd::PrivateCupsd() {
     namespace fs = std::filesystem;
     if (access("/usr/sbin/cupsd", X_OK) != 0) {

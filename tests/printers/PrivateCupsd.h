@@ -34,6 +34,22 @@ class PrivateCupsd {
     std::string m_startError;
 };
 
+// A print server that takes connections and never answers: a socket that listens and is never
+// read (the kernel completes the connections). Removed when it goes.
+class SilentListener {
+  public:
+    explicit SilentListener(std::string path);
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    bool Ok() const { return m_ok; }
+
+  private:
+    std::string m_path;
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
 // Runs one CUPS tool (lpadmin, lpoptions, lpstat) against the private server; the error text
 // (with the tool's stderr) when it fails, else empty.
 std::string CupsTool(const std::vector<std::string>& argv);
