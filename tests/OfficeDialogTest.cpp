@@ -165,7 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ComboCase{"", "Zeta", kInstalled, 0},        // a new office: the default
                     ComboCase{"", std::nullopt, kInstalled, 2},  // no default: "default"
                     ComboCase{"", std::nullopt, {"Zeta"}, -1},
-                    ComboCase{"", "Zeta,driver,port", kInstalled, 0},     // the name part
                     ComboCase{"Zeta", "Zeta", {"Zeta", "a", "Zeta"}, 2},  // the last match
                     ComboCase{"Zeta", "Zeta", {}, -1}));                  // no printers
 

@@ -6,6 +6,7 @@ if(TARGET voldrane_ui)
         UiTestSupport.h
         IpAddressEditTest.cpp
         OfficeDialogTest.cpp
+        ConfigDialogDriver.h
         ConfigDialogTest.cpp
     )
     target_link_libraries(ui_tests PRIVATE voldrane_ui voldrane_platform Qt6::Test GTest::gtest)
@@ -13,4 +14,20 @@ if(TARGET voldrane_ui)
         VOLDRANE_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
     gtest_discover_tests(ui_tests DISCOVERY_TIMEOUT 30
         PROPERTIES LABELS ui ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()
+
+# The printer side of the dialogs against a private cupsd (the printers tests' fixture).
+if(TARGET voldrane_ui AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
+    add_executable(ui_cups_tests
+        UiCupsMain.cpp
+        UiCupsTest.cpp
+        ConfigDialogDriver.h
+        printers/PrivateCupsd.h printers/PrivateCupsd.cpp
+        printers/TestProcess.h printers/TestProcess.cpp
+        printers/CupsTest.h
+    )
+    target_link_libraries(ui_cups_tests PRIVATE voldrane_ui voldrane_platform Cups::Cups
+        Threads::Threads Qt6::Test GTest::gtest)
+    gtest_discover_tests(ui_cups_tests DISCOVERY_TIMEOUT 30
+        PROPERTIES LABELS "ui;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endif()

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "printers/CPrinterList.h"
 #include "res/Strings.h"
 #include "ui/DialogSupport.h"
 #include "ui/IpAddressEdit.h"
@@ -21,15 +22,6 @@ namespace {
 
 QString FromStd(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// The name the spooler gives for the user's default printer; "default" when there is none,
-// so that only a printer of exactly that name would be chosen.
-std::string DefaultPrinterName(platform::ISpooler& spooler) {
-    std::string name = spooler.GetDefaultPrinter().value_or("default");
-    // A "name,driver,port" entry names the printer by its first part.
-    if (const size_t comma = name.find(','); comma != std::string::npos) name.resize(comma);
-    return name;
 }
 
 }  // namespace
@@ -226,10 +218,12 @@ void COfficeDialog::OnInitDialog() {
 }
 
 void COfficeDialog::LoadPrinters() {
-    // The printers are read afresh at every opening; a spooler that cannot be asked leaves
-    // the printer controls empty and the office's printer as it was.
-    m_printers = m_spooler.EnumPrinters().value_or(std::vector<std::string>{});
-    m_nPrinterCount = static_cast<int>(m_printers.size());
+    // Read afresh at every opening. A spooler that cannot be asked gives an empty catalogue:
+    // empty printer controls, and Apply leaves the office's printer as it was.
+    const CPrinterList catalogue(m_spooler);
+    m_nPrinterCount = catalogue.GetCount();
+    m_printers.clear();
+    for (int i = 0; i < m_nPrinterCount; ++i) m_printers.push_back(catalogue.GetPrinterName(i));
 }
 
 void COfficeDialog::FillPrinterList() {
@@ -244,17 +238,12 @@ void COfficeDialog::FillPrinterList() {
 
 void COfficeDialog::FillDefaultPrinterCombo() {
     m_comboPrinter->clear();
-    const std::string target = m_pOffice && !m_pOffice->m_strDefaultPrinter.empty()
-                                   ? m_pOffice->m_strDefaultPrinter
-                                   : DefaultPrinterName(m_spooler);
-    int selected = -1;
-    for (int i = 0; i < m_nPrinterCount; ++i) {
-        const std::string& name = m_printers[static_cast<size_t>(i)];
-        // Appended in catalogue order, so item i is entry i of the table.
-        m_comboPrinter->addItem(FromStd(name));
-        if (name == target) selected = i;  // exact and case-sensitive; the last match wins
-    }
-    m_comboPrinter->setCurrentIndex(selected);
+    // Appended in catalogue order, so item i is entry i of the table.
+    for (const std::string& name : m_printers) m_comboPrinter->addItem(FromStd(name));
+    // The office's printer, or for an office without one the user's default printer.
+    m_comboPrinter->setCurrentIndex(SelectDefaultPrinterEntry(
+        m_printers, m_pOffice ? m_pOffice->m_strDefaultPrinter : std::string(),
+        DefaultPrinterName(m_spooler)));
 }
 
 void COfficeDialog::OnSelChangeTabs() {
