@@ -517,7 +517,13 @@ TEST_F(ConfigDialogTest, RendersTheDialogsToPictures) {
         EXPECT_TRUE(picture.save(out.filePath(QString::fromLatin1(file)))) << file;
     };
 
-    Seed({{"3FF36300", "Head Office"}, {"3FF36301", "Branch Berlin"}, {"3FF36302", "Home"}});
+    spooler.printers = std::vector<std::string>{"Reception-Colour", "Accounts-Laser", "Plotter"};
+    spooler.defaultPrinter = "Accounts-Laser";
+    Seed({{"3FF36300", "Head Office"}, {"3FF36301", "Branch Berlin"}, {"3FF36302", "Home"}},
+         "Accounts-Laser");
+    host->offices.ElementAt(0).m_network = {"192.168.10.57", "255.255.255.0", "192.168.10.1",
+                                            "192.168.10.2",  "192.168.10.3",  "192.168.10.4",
+                                            "0.0.0.0"};
     RunConfig([&](QWidget* config) {
         ClickEntry(config, "Head Office");
         save(config, "config-dialog.png");
