@@ -488,25 +488,6 @@ TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {
     EXPECT_EQ(host->helpPages, (std::vector<std::string>{"config", "config", "office"}));
 }
 
-TEST_F(ConfigDialogTest, BringToTopRaisesTheOpenWindow) {
-    Seed({{"3FF36300", "Zurich"}});
-    ui::CConfigDialog dialog;
-    dialog.SetOfficeList(&host->offices);
-    dialog.SetCurrentNetwork(&host->current);
-    OnNextModal([&](QWidget* config) {
-        dialog.BringToTop();
-        EXPECT_TRUE(config->isVisible());
-        ClickEntry(config, "Zurich");
-        ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
-            dialog.BringToTop();  // a second "Configure Networks" meanwhile
-            EXPECT_EQ(QApplication::activeModalWidget(), office);
-            Click(office, "cancel");
-        });
-        Click(config, "close");
-    });
-    dialog.Run(false, host.get());
-}
-
 // Pictures of both dialogs for reviewers and the manual, under the build folder.
 TEST_F(ConfigDialogTest, RendersTheDialogsToPictures) {
     const QDir out(QStringLiteral(VOLDRANE_SCREENSHOT_DIR));
