@@ -64,6 +64,14 @@ class INotificationArea {
 
     // Whether an area exists now (a tray host has registered, or an X11 tray is running).
     virtual bool IsAvailable() = 0;
+    // Waits up to `timeoutMs` for an area to appear (at login the program may start before
+    // the panel). True as soon as one is there.
+    virtual bool WaitUntilAvailable(int timeoutMs) {
+        (void)timeoutMs;
+        return IsAvailable();
+    }
+    // Why there is no area, for the user: what is missing and what would help.
+    virtual std::string UnavailableReason() { return "no system tray is available"; }
 
     // Add: a new icon under `data.id` (fails when the id is taken or no area exists).
     // Modify: changes the fields named by `data.flags` (the owner always) of an added icon.

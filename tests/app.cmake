@@ -9,3 +9,21 @@ target_link_libraries(app_tests PRIVATE voldrane_app GTest::gtest GTest::gtest_m
 target_include_directories(app_tests PRIVATE ${PROJECT_SOURCE_DIR})
 gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 30
     PROPERTIES LABELS app ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+
+# The main frame against a private cupsd, with offscreen widgets for the real dialogs.
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+    add_executable(app_frame_tests
+        UiCupsMain.cpp
+        UiTestSupport.h
+        ConfigDialogDriver.h
+        app/MainFrameTest.cpp
+        printers/PrivateCupsd.h printers/PrivateCupsd.cpp
+        printers/TestProcess.h printers/TestProcess.cpp
+        printers/CupsTest.h
+    )
+    target_link_libraries(app_frame_tests PRIVATE voldrane_app Cups::Cups Threads::Threads
+        Qt6::Test GTest::gtest)
+    gtest_discover_tests(app_frame_tests DISCOVERY_TIMEOUT 30
+        PROPERTIES LABELS "app;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endif()

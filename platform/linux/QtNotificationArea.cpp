@@ -1,5 +1,7 @@
 #include "platform/linux/QtNotificationArea.h"
 
+#include "platform/GuiPlatform.h"
+
 #include <xcb/xcb.h>
 
 #include <QDBusConnection>
@@ -218,3 +220,11 @@ void QtNotificationArea::DeliverCommand(uint32_t id, int command) {
 }
 
 }  // namespace voldrane::platform::linux_os
+
+namespace voldrane::platform {
+
+std::unique_ptr<INotificationArea> CreateNotificationArea(std::function<QIcon(int)> loadIcon) {
+    return std::make_unique<linux_os::QtNotificationArea>(std::move(loadIcon));
+}
+
+}  // namespace voldrane::platform

@@ -29,9 +29,8 @@ class QtNotificationArea final : public QObject, public INotificationArea {
     bool Notify(NotifyOp op, const NotifyIconData& data) override;
     void SetMenu(uint32_t iconId, const std::vector<MenuEntry>& menu) override;
 
-    // Waits up to `timeoutMs` for a tray to appear (at login the program may start before
-    // the panel). True as soon as one is there.
-    bool WaitUntilAvailable(int timeoutMs);
+    bool WaitUntilAvailable(int timeoutMs) override;
+    std::string UnavailableReason() override { return NoTrayExplanation(); }
 
     // The reason there is no tray, for the user: what is missing and what would help.
     static std::string NoTrayExplanation();

@@ -17,8 +17,9 @@
 
 namespace voldrane::platform {
 
-std::unique_ptr<IRegistryStore> CreateRegistryStore() {
-    return std::make_unique<linux_os::RegFileStore>(linux_os::RegFileStore::DefaultPath());
+std::unique_ptr<IRegistryStore> CreateRegistryStore(std::ostream* diagnostics) {
+    return std::make_unique<linux_os::RegFileStore>(linux_os::RegFileStore::DefaultPath(),
+                                                    diagnostics);
 }
 
 namespace linux_os {

@@ -3,6 +3,7 @@ pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 find_package(Qt6 REQUIRED COMPONENTS Widgets DBus)
 add_library(voldrane_platform_gui STATIC
     ${CMAKE_CURRENT_LIST_DIR}/../NotificationArea.h
+    ${CMAKE_CURRENT_LIST_DIR}/../GuiPlatform.h
     ${CMAKE_CURRENT_LIST_DIR}/QtNotificationArea.h
     ${CMAKE_CURRENT_LIST_DIR}/QtNotificationArea.cpp
 )

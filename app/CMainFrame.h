@@ -1,0 +1,102 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/CTrayIcon.h"
+#include "app/ConfigDialogPlug.h"
+#include "network/CNetworkSettings.h"
+#include "network/OfficeSelection.h"
+#include "offices/COfficeNetwork.h"
+#include "offices/CRegistry.h"
+#include "platform/NetworkSource.h"
+#include "platform/NotificationArea.h"
+#include "platform/Spooler.h"
+#include "ui/ConfigHost.h"
+
+namespace voldrane {
+
+// What the frame reaches outside itself. The program passes the real services; tests pass a
+// recording notification area, a settings file in a temp folder and hooks of their own.
+struct FrameServices {
+    platform::INotificationArea& area;
+    CRegistry& registry;
+    platform::ISpooler& spooler;
+    platform::INetworkSource& network;
+    ConfigDialogFactory makeConfigDialog;              // empty: "Configure Networks" does nothing
+    std::function<void()> showAbout;                   // "About..."
+    std::function<void(const std::string&)> showHelp;  // the manual at a page ("" contents)
+    std::function<void()> exit;                        // "Exit": end the event loop
+    std::ostream* out = nullptr;                       // the matcher's line; nullptr: stdout
+};
+
+// The program's hidden hub: owns the offices, the network read at start and the tray icon,
+// decides at start which office to apply, keeps the tray menu current and carries out its
+// commands.
+class CMainFrame final : public platform::INotificationOwner,
+                         public ui::IConfigHost,
+                         private ISelectionDisplay {
+  public:
+    // Loads the offices and reads the network; no icon yet.
+    explicit CMainFrame(FrameServices services);
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Adds the tray icon and applies an office, or asks to add the current network. -1 when
+    // the icon cannot be added: the program cannot run without it.
+    int OnCreate();
+
+    void OnConfigureNetworks();
+    void OnUseNetwork(int command);
+    long OnTrayNotify(uint32_t id, platform::NotifyEvent event);
+    // Appends one entry per office to the "Use Network" submenu.
+    void FillNetworkMenu(platform::MenuEntry& submenu) const;
+    // The whole tray menu as it stands now.
+    std::vector<platform::MenuEntry> BuildTrayMenu() const;
+
+    int FindMatchingOffice();
+    void SelectOffice(int position) override;
+    int GetCurrentOffice() const override { return m_nCurrentOffice; }
+
+    // INotificationOwner: the tray icon's notifications and menu commands.
+    void OnNotify(uint32_t iconId, platform::NotifyEvent event) override;
+    void OnMenuCommand(int command) override;
+
+    // ui::IConfigHost: what the configuration dialog works on.
+    COfficeList& Offices() override { return m_offices; }
+    const CNetworkSettings& CurrentNetwork() const override { return m_currentNetwork; }
+    CRegistry& Registry() override { return m_services.registry; }
+    platform::ISpooler& Spooler() override { return m_services.spooler; }
+    void SetCurrentOffice(int position) override;
+    bool GetAutoDetect() const override { return m_bAutoDetect; }
+    void SetAutoDetect(bool on) override;
+    void ShowNoOffices() override;
+    void OfficesChanged() override { UpdateMenu(); }
+    void ShowHelp(const std::string& page) override;
+
+    const CTrayIcon& TrayIcon() const { return m_trayIcon; }
+
+    // An office name as a menu entry shows it: control characters as spaces, '&' doubled
+    // (a single one would mark a keyboard shortcut), long names cut with "...".
+    static std::string MenuText(const std::string& name);
+
+  private:
+    void ShowAppliedOffice(const COfficeNetwork& office) override;
+    void ShowNotRecognised();
+    void AskToAddCurrentNetwork();
+    void RunConfigDialog(bool bAddCurrentNetwork);
+    void UpdateMenu();
+
+    FrameServices m_services;
+    CTrayIcon m_trayIcon;
+    bool m_bAutoDetect = true;
+    IConfigDialog* m_pConfigDialog = nullptr;  // set only while a command runs the dialog
+    int m_nCurrentOffice = -1;
+    COfficeList m_offices;
+    CNetworkSettings m_currentNetwork;
+};
+
+}  // namespace voldrane

@@ -1,0 +1,129 @@
+#include "app/CSwitcherApp.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/CAboutDialog.h"
+#include "app/CMainFrame.h"
+#include "app/ConfigDialogPlug.h"
+#include "app/Help.h"
+#include "offices/CRegistry.h"
+#include "platform/GuiPlatform.h"
+#include "platform/Platform.h"
+#include "res/Icons.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "ui/Prompt.h"
+
+namespace voldrane {
+
+namespace {
+
+// At login the program may start before the panel that hosts tray icons.
+constexpr int kTrayWaitMs = 10000;
+
+int TrayWaitMs() {
+    const char* text = std::getenv("VOLDRANE_TRAY_WAIT_MS");
+    if (!text || !*text) return kTrayWaitMs;
+    char* end = nullptr;
+    const long ms = std::strtol(text, &end, 10);
+    return (*end == '\0' && ms >= 0 && ms <= 600000) ? static_cast<int>(ms) : kTrayWaitMs;
+}
+
+}  // namespace
+
+CSwitcherApp::CSwitcherApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QString::fromUtf8(res::kAppTitle));
+    setApplicationVersion(QStringLiteral(VOLDRANE_VERSION));
+    setDesktopFileName(QString::fromUtf8(res::kDesktopId));
+    // The program has no main window: closing a dialog must not end it.
+    setQuitOnLastWindowClosed(false);
+}
+
+// The frame goes first: its icon leaves the tray while the area still exists.
+CSwitcherApp::~CSwitcherApp() {
+    m_pMainFrame.reset();
+}
+
+bool CSwitcherApp::InitInstance() {
+    if (!m_singleInstance.Create(res::IDR_MAINFRAME)) {
+        m_exitCode = 0;  // another copy runs; it goes on unchanged
+        return false;
+    }
+    setWindowIcon(res::LoadIcon(res::IDI_OFFICE));
+
+    m_area = platform::CreateNotificationArea(&res::LoadIcon);
+    if (!m_area->WaitUntilAvailable(TrayWaitMs())) {
+        std::cerr << "voldrane: " << m_area->UnavailableReason() << '\n';
+        m_exitCode = 1;
+        return false;
+    }
+
+    m_store = platform::CreateRegistryStore(&m_storeDiagnostics);
+    m_registry = std::make_unique<CRegistry>(*m_store);
+    m_spooler = platform::CreateSpooler();
+    m_network = platform::CreateNetworkSource();
+    m_pMainFrame = std::make_unique<CMainFrame>(FrameServices{
+        *m_area,
+        *m_registry,
+        *m_spooler,
+        *m_network,
+        &CreateConfigDialog,
+        [this] { OnAppAbout(); },
+        [this](const std::string& page) { OnHelp(page); },
+        [] { QCoreApplication::exit(0); },
+        nullptr,
+    });
+    ReportStoreProblems();
+
+    if (m_pMainFrame->OnCreate() != 0) {
+        std::cerr << "voldrane: the icon could not be added to the system tray\n";
+        m_pMainFrame.reset();
+        m_exitCode = 1;
+        return false;
+    }
+    return true;
+}
+
+// The offices were loaded for what could be read; say what could not, once.
+void CSwitcherApp::ReportStoreProblems() {
+    QString text;
+    const std::string readError = m_store->ReadError();
+    if (!readError.empty()) {
+        text = QStringLiteral(
+                   "The settings file cannot be read, so no office networks were loaded:\n%1\n\n"
+                   "Nothing will be written to it until it can be read again.")
+                   .arg(QString::fromStdString(readError));
+    }
+    const std::string lines = m_storeDiagnostics.str();
+    if (!lines.empty()) {
+        std::cerr << lines;
+        if (!text.isEmpty()) text += QStringLiteral("\n\n");
+        text +=
+            QStringLiteral("Parts of the settings file could not be read and were left out:\n") +
+            QString::fromStdString(lines).left(2000);
+    }
+    if (!readError.empty()) std::cerr << "voldrane: " << readError << '\n';
+    if (!text.isEmpty()) ui::Prompt().ShowMessage(nullptr, text, ui::PromptIcon::Exclamation);
+}
+
+void CSwitcherApp::OnAppAbout() {
+    // A second "About..." raises the box that is open.
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    CAboutDialog about;
+    m_about = &about;
+    about.exec();
+}
+
+void CSwitcherApp::OnHelp(const std::string& page) {
+    std::string error;
+    if (!OpenManual(page, &error))
+        ui::Prompt().ShowMessage(nullptr, QString::fromStdString(error),
+                                 ui::PromptIcon::Exclamation);
+}
+
+}  // namespace voldrane

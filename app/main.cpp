@@ -1,0 +1,7 @@
+#include "app/CSwitcherApp.h"
+
+int main(int argc, char** argv) {
+    voldrane::CSwitcherApp app(argc, argv);
+    if (!app.InitInstance()) return app.ExitCode();
+    return app.exec();
+}

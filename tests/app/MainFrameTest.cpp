@@ -1,0 +1,396 @@
+// The main frame: start-up choices, the tray menu and its commands, with a recording
+// notification area, a settings file in a temp folder, a private cupsd and scripted answers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/CMainFrame.h"
+#include "offices/OfficeStore.h"
+#include "platform/Platform.h"
+#include "platform/linux/RegFileStore.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/ConfigDialogDriver.h"
+#include "tests/FakeNetworkSource.h"
+#include "tests/UiTestSupport.h"
+#include "tests/app/RecordingNotificationArea.h"
+#include "tests/printers/CupsTest.h"
+#include "ui/IpAddressEdit.h"
+
+namespace voldrane::test {
+namespace {
+
+using platform::MenuEntry;
+using platform::NotifyEvent;
+
+// Stands in for the configuration dialog: records how it was run and lets the test act as
+// the dialog would while it runs.
+class FakeConfigDialog final : public IConfigDialog {
+  public:
+    struct Log {
+        std::vector<bool> runs;  // the add-current-network flag of each Run
+        int raised = 0;
+        std::function<void(ui::IConfigHost&)> whileRunning;
+    };
+    explicit FakeConfigDialog(Log& log) : m_log(log) {}
+    void SetOfficeList(COfficeList&) override {}
+    void SetCurrentNetwork(const CNetworkSettings&) override {}
+    int Run(bool bAddCurrentNetwork, ui::IConfigHost* host) override {
+        m_log.runs.push_back(bAddCurrentNetwork);
+        if (m_log.whileRunning) m_log.whileRunning(*host);
+        return 0;
+    }
+    void BringWindowToTop() override { ++m_log.raised; }
+
+  private:
+    Log& m_log;
+};
+
+COfficeNetwork Office(const std::string& key, const std::string& name, const std::string& ip,
+                      const std::string& printer) {
+    COfficeNetwork o;
+    o.m_strKeyName = key;
+    o.m_strOfficeName = name;
+    o.m_strDefaultPrinter = printer;
+    // Its network's servers sit at .1 to .4: DNS, DNS, WINS, DHCP.
+    const std::string net = ip.substr(0, ip.rfind('.') + 1);
+    o.m_network = {ip, "255.255.255.0", net + "254", net + "4", net + "1", net + "2", net + "3"};
+    return o;
+}
+
+class MainFrameTest : public CupsTest {
+  protected:
+    void SetUp() override {
+        CupsTest::SetUp();
+        AddQueues({"PrinterA", "PrinterB", "PrinterC", "Before"});
+        ASSERT_EQ(CupsTool({"/usr/bin/lpoptions", "-d", "Before"}), "");
+        m_storePath = g_cupsd->Dir() + "/" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
+        std::filesystem::remove(m_storePath);
+        m_store = std::make_unique<platform::linux_os::RegFileStore>(m_storePath);
+        m_registry = std::make_unique<CRegistry>(*m_store);
+        m_spooler = platform::CreateSpooler();
+        // This machine at the office of 10.1.2.x: network and both DNS servers agree with an
+        // office there (three points), nothing else does.
+        m_network.adapters = std::vector{Adapter("Ethernet", "10.1.2.30", "255.255.255.0")};
+        m_network.dns = std::vector<std::string>{"10.1.2.1", "10.1.2.2"};
+    }
+    void TearDown() override { EXPECT_TRUE(m_prompt.AllAnswersUsed()); }
+
+    void Store(const std::vector<COfficeNetwork>& offices) {
+        for (const COfficeNetwork& o : offices) ASSERT_TRUE(SaveOffice(*m_registry, o));
+    }
+    void StoreAutoDetect(bool on) {
+        ASSERT_TRUE(m_registry->CreateKey(kAppKey));
+        ASSERT_TRUE(WriteAutoDetect(*m_registry, on));
+    }
+
+    CMainFrame& Start(bool expectCreated = true) {
+        m_frame = std::make_unique<CMainFrame>(FrameServices{
+            m_area,
+            *m_registry,
+            *m_spooler,
+            m_network,
+            [this] { return std::make_unique<FakeConfigDialog>(m_dialogs); },
+            [this] { ++m_abouts; },
+            [this](const std::string& page) { m_helpPages.push_back(page); },
+            [this] { ++m_exits; },
+            &m_out,
+        });
+        EXPECT_EQ(m_frame->OnCreate(), expectCreated ? 0 : -1);
+        return *m_frame;
+    }
+
+    RecordingNotificationArea::Shown Shown() const {
+        auto it = m_area.shown.find(res::kTrayIconId);
+        return it == m_area.shown.end() ? RecordingNotificationArea::Shown{-1, "(no icon)"}
+                                        : it->second;
+    }
+    const std::vector<MenuEntry>& Menu() { return m_area.menus[res::kTrayIconId]; }
+    const std::vector<MenuEntry>& UseNetwork() { return Menu().at(1).children; }
+    // The ticked entries of "Use Network", by text.
+    std::vector<std::string> Ticked() {
+        std::vector<std::string> texts;
+        for (const MenuEntry& e : UseNetwork())
+            if (e.checked) texts.push_back(e.text);
+        return texts;
+    }
+    std::string Default() { return LpstatDefault(); }
+
+    ScriptedPrompt m_prompt;
+    RecordingNotificationArea m_area;
+    FakeNetworkSource m_network;
+    std::string m_storePath;
+    std::unique_ptr<platform::IRegistryStore> m_store;
+    std::unique_ptr<CRegistry> m_registry;
+    std::unique_ptr<platform::ISpooler> m_spooler;
+    FakeConfigDialog::Log m_dialogs;
+    int m_abouts = 0;
+    int m_exits = 0;
+    std::vector<std::string> m_helpPages;
+    std::ostringstream m_out;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+const auto kBefore = "system default destination: Before";
+
+TEST_F(MainFrameTest, NoOfficesAsksToAddTheNetworkAndNoLeavesItEmpty) {
+    m_prompt.Answer(false);
+    Start();
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kNoOfficeNetworks);
+    ASSERT_EQ(m_prompt.shown.size(), 1u);
+    EXPECT_EQ(m_prompt.shown[0].text.toStdString(), res::kAskAddCurrentNetwork);
+    EXPECT_EQ(m_prompt.shown[0].icon, ui::PromptIcon::Question);
+    EXPECT_TRUE(m_dialogs.runs.empty());
+    ASSERT_EQ(UseNetwork().size(), 1u);
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
+    EXPECT_EQ(Default(), kBefore);
+}
+
+TEST_F(MainFrameTest, YesRunsTheHiddenAddFlowOnceAndGuardsIt) {
+    m_prompt.Answer(true);
+    m_dialogs.whileRunning = [this](ui::IConfigHost&) {
+        // A double click that arrives meanwhile only raises the dialog.
+        m_frame->OnNotify(res::kTrayIconId, NotifyEvent::DoubleClick);
+        m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    };
+    Start();
+    EXPECT_EQ(m_dialogs.runs, std::vector<bool>{true});
+    EXPECT_EQ(m_dialogs.raised, 2);
+    // Once it has ended, "Configure Networks" opens the modal window.
+    m_dialogs.whileRunning = nullptr;
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    EXPECT_EQ(m_dialogs.runs, (std::vector<bool>{true, false}));
+}
+
+TEST_F(MainFrameTest, AutoDetectAppliesTheFirstMatchingOffice) {
+    Store({Office("0A", "Branch", "10.9.9.9", "PrinterA"),
+           Office("0B", "Head office", "10.1.2.40", "PrinterB"),
+           Office("0C", "Also here", "10.1.2.50", "PrinterC")});
+    Start();
+    EXPECT_EQ(Shown().icon, res::IDI_OFFICE);
+    EXPECT_EQ(Shown().tip, "Head office");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(m_out.str(), "Head office\n");
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+    EXPECT_TRUE(m_prompt.shown.empty());
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
+}
+
+TEST_F(MainFrameTest, AutoDetectWithoutMatchAsksAndLeavesThePrinter) {
+    Store({Office("0A", "Branch", "10.9.9.9", "PrinterA")});
+    m_prompt.Answer(true);
+    m_dialogs.whileRunning = [](ui::IConfigHost& host) {
+        // The dialog adds the current network as a second office; it is not applied.
+        COfficeNetwork added = Office("0B", "Here", "10.1.2.30", "PrinterB");
+        host.Offices().Append(std::make_unique<COfficeNetwork>(added));
+        host.OfficesChanged();
+    };
+    Start();
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kCannotDetermineOffice);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(m_dialogs.runs, std::vector<bool>{true});
+    EXPECT_EQ(m_out.str(), "");
+    EXPECT_EQ(Default(), kBefore);
+    // The menu follows the list the dialog changed.
+    ASSERT_EQ(UseNetwork().size(), 3u);
+    EXPECT_EQ(UseNetwork()[2].text, "Here");
+}
+
+TEST_F(MainFrameTest, AutoDetectOffAppliesTheDefaultOfficeByExactKeyName) {
+    struct Case {
+        const char* stored;  // nullptr: no "Default Office"
+        int position;
+    };
+    for (const Case c : {Case{"B", 1}, Case{"b", 0}, Case{nullptr, 0}, Case{"Z", 0}}) {
+        SCOPED_TRACE(c.stored ? c.stored : "(missing)");
+        std::filesystem::remove(m_storePath);
+        Store({Office("A", "Alpha", "10.9.9.1", "PrinterA"),
+               Office("B", "Beta", "10.9.9.2", "PrinterB"),
+               Office("C", "Gamma", "10.9.9.3", "PrinterC")});
+        StoreAutoDetect(false);
+        if (c.stored) {
+            ASSERT_TRUE(m_registry->WriteString(kAppKey, kDefaultOfficeValue, c.stored));
+        }
+        m_area = RecordingNotificationArea{};
+        Start();
+        const std::string names[] = {"Alpha", "Beta", "Gamma"};
+        EXPECT_EQ(m_frame->GetCurrentOffice(), c.position);
+        EXPECT_EQ(Shown().tip, names[c.position]);
+        EXPECT_EQ(Ticked(), std::vector<std::string>{names[c.position]});
+        EXPECT_EQ(Default(),
+                  "system default destination: Printer" + std::string(1, "ABC"[c.position]));
+        m_frame.reset();
+    }
+    EXPECT_TRUE(m_prompt.shown.empty());
+}
+
+TEST_F(MainFrameTest, TheMenuAndItsDefaultEntry) {
+    Store({Office("0A", "R&D", "10.1.2.40", "PrinterA"), Office("0B", "Sales", "10.9.9.9", "")});
+    Start();
+    const std::vector<MenuEntry>& menu = Menu();
+    ASSERT_EQ(menu.size(), 7u);
+    EXPECT_EQ(menu[0].text, "Configure Networks");
+    EXPECT_EQ(menu[0].command, res::ID_CONFIGURE_NETWORKS);
+    EXPECT_TRUE(menu[0].isDefault);
+    EXPECT_EQ(menu[1].kind, MenuEntry::Submenu);
+    EXPECT_EQ(menu[1].text, "Use Network");
+    EXPECT_EQ(menu[2].kind, MenuEntry::Separator);
+    EXPECT_EQ(menu[3].text, "Help...");
+    EXPECT_EQ(menu[3].command, res::ID_HELP_FINDER);
+    EXPECT_EQ(menu[4].text, "About...");
+    EXPECT_EQ(menu[4].command, res::ID_APP_ABOUT);
+    EXPECT_EQ(menu[5].kind, MenuEntry::Separator);
+    EXPECT_EQ(menu[6].text, "Exit");
+    EXPECT_EQ(menu[6].command, res::ID_APP_EXIT);
+    for (size_t i = 1; i < menu.size(); ++i) EXPECT_FALSE(menu[i].isDefault);
+
+    const auto& use = UseNetwork();
+    ASSERT_EQ(use.size(), 3u);
+    EXPECT_EQ(use[0].text, "Auto-Detect");
+    EXPECT_EQ(use[0].command, res::ID_NETWORK_AUTODETECT);
+    EXPECT_EQ(use[1].text, "R&&D");  // a single '&' would mark a shortcut
+    EXPECT_EQ(use[1].command, 32774);
+    EXPECT_EQ(use[2].command, 32775);
+}
+
+TEST_F(MainFrameTest, OfficeCommandsAndAutoDetect) {
+    Store(
+        {Office("0A", "Here", "10.1.2.40", "PrinterA"), Office("0B", "Elsewhere", "10.9.9.9", "")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
+
+    // Choosing an office turns automatic detection off for this run only; an empty printer
+    // name still reaches the spooler, which refuses it, and the office counts as applied.
+    m_frame->OnMenuCommand(32775);
+    EXPECT_FALSE(m_frame->GetAutoDetect());
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().icon, res::IDI_OFFICE);
+    EXPECT_EQ(Shown().tip, "Elsewhere");
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Elsewhere"});
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+    EXPECT_TRUE(ReadAutoDetect(*m_registry)) << "the choice must not be stored";
+
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    EXPECT_TRUE(m_frame->GetAutoDetect());
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Shown().tip, "Here");
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
+    EXPECT_EQ(m_out.str(), "Here\nHere\n");
+}
+
+TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
+    Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA")});
+    StoreAutoDetect(false);
+    Start();
+    ASSERT_EQ(Default(), "system default destination: PrinterA");
+    ASSERT_TRUE(CupsTool({"/usr/bin/lpoptions", "-d", "Before"}).empty());
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kCannotDetermineOffice);
+    EXPECT_EQ(Default(), kBefore);
+    EXPECT_TRUE(m_prompt.shown.empty());
+    // Switched off again by the configuration dialog: nothing is ticked.
+    m_frame->SetAutoDetect(false);
+    EXPECT_TRUE(Ticked().empty());
+}
+
+TEST_F(MainFrameTest, OfficesFromPosition100OnAreShownDisabled) {
+    std::vector<COfficeNetwork> offices;
+    char key[16];
+    for (int i = 0; i < 101; ++i) {
+        std::snprintf(key, sizeof key, "K%03d", i);
+        offices.push_back(Office(key, "Office " + std::to_string(i), "10.9.9.9", "PrinterA"));
+    }
+    Store(offices);
+    StoreAutoDetect(false);
+    Start();
+    const auto& use = UseNetwork();
+    ASSERT_EQ(use.size(), 102u);
+    EXPECT_TRUE(use[100].enabled);
+    EXPECT_EQ(use[100].command, res::ID_NETWORK_LAST);
+    EXPECT_FALSE(use[101].enabled);
+    EXPECT_EQ(use[101].command, res::ID_NETWORK_LAST + 1);
+    // Its command has no handler.
+    m_frame->OnMenuCommand(res::ID_NETWORK_LAST + 1);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_frame->OnMenuCommand(res::ID_NETWORK_LAST);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 99);
+    EXPECT_EQ(Shown().tip, "Office 99");
+}
+
+TEST_F(MainFrameTest, HelpAboutExitAndTheIconsNotifications) {
+    m_prompt.Answer(false);
+    Start();
+    m_frame->OnMenuCommand(res::ID_HELP_FINDER);
+    m_frame->OnMenuCommand(res::ID_APP_ABOUT);
+    EXPECT_EQ(m_helpPages, std::vector<std::string>{""});
+    EXPECT_EQ(m_abouts, 1);
+    EXPECT_EQ(m_frame->OnTrayNotify(res::kTrayIconId, NotifyEvent::ContextMenu), 1);
+    EXPECT_EQ(m_frame->OnTrayNotify(res::kTrayIconId + 1, NotifyEvent::DoubleClick), 0);
+    EXPECT_TRUE(m_dialogs.runs.empty());
+    // A single activation (the D-Bus tray's only one) opens the configuration dialog too.
+    EXPECT_EQ(m_frame->OnTrayNotify(res::kTrayIconId, NotifyEvent::Activate), 1);
+    EXPECT_EQ(m_dialogs.runs, std::vector<bool>{false});
+
+    m_frame->OnMenuCommand(res::ID_APP_EXIT);
+    EXPECT_EQ(m_exits, 1);
+    // The icon leaves with the frame.
+    m_frame.reset();
+    EXPECT_EQ(m_area.Count(platform::NotifyOp::Delete), 1);
+    EXPECT_TRUE(m_area.shown.empty());
+}
+
+TEST_F(MainFrameTest, NoTrayMeansNoFrame) {
+    m_area.available = false;
+    Start(false);
+    EXPECT_TRUE(m_prompt.shown.empty());
+    EXPECT_EQ(Default(), kBefore);
+}
+
+TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
+    EXPECT_EQ(CMainFrame::MenuText("A\tB\nC&D"), "A B C&&D");
+    const std::string sixtyFour(64, 'x');
+    EXPECT_EQ(CMainFrame::MenuText(sixtyFour), sixtyFour);
+    EXPECT_EQ(CMainFrame::MenuText(sixtyFour + "y"), sixtyFour + "...");
+    // Cut between characters, never inside one: 70 two-byte letters keep 64 of them.
+    std::string umlauts;
+    for (int i = 0; i < 70; ++i) umlauts += "\xC3\xA4";
+    EXPECT_EQ(CMainFrame::MenuText(umlauts), umlauts.substr(0, 128) + "...");
+}
+
+// The add-current-network flow with the real configuration dialog: only the office dialog
+// shows, filled with this network; OK adds, stores and (as the only office) applies it.
+TEST_F(MainFrameTest, YesOpensTheOfficeDialogFilledWithThisNetwork) {
+    m_prompt.Answer(true);
+    m_frame = std::make_unique<CMainFrame>(FrameServices{
+        m_area, *m_registry, *m_spooler, m_network, &CreateConfigDialog, {}, {}, {}, &m_out});
+    bool sawOfficeDialog = false;
+    OnNextModal([&](QWidget* office) {
+        sawOfficeDialog = true;
+        EXPECT_EQ(Child<ui::IpAddressEdit>(office, "ipAddress")->Text(), "10.1.2.30");
+        Child<QLineEdit>(office, "name")->setText(QStringLiteral("Here"));
+        ChoosePrinterAnd(QStringLiteral("PrinterC"), "ok")(office);
+    });
+    ASSERT_EQ(m_frame->OnCreate(), 0);
+    EXPECT_TRUE(sawOfficeDialog);
+    EXPECT_EQ(CancelPendingModalWaiters(), 0);
+    ASSERT_EQ(m_frame->Offices().GetSize(), 1);
+    EXPECT_EQ(Shown().tip, "Here");
+    EXPECT_EQ(Default(), "system default destination: PrinterC");
+    COfficeList stored;
+    LoadOffices(*m_registry, stored);
+    ASSERT_EQ(stored.GetSize(), 1);
+    EXPECT_EQ(stored.ElementAt(0).m_strDefaultPrinter, "PrinterC");
+}
+
+}  // namespace
+}  // namespace voldrane::test
