@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Builds the program and does what the tray program does at start-up with automatic
-# detection on: recognises the office of the current network and makes its printer the
-# user's default printer (voldranectl auto). Says what it did, or how to add this network.
+# Builds the program and starts the tray program in your desktop session. Without a desktop
+# session (no DISPLAY or WAYLAND_DISPLAY) it does what the tray program does at start-up
+# instead, with voldranectl auto: recognises the office of the current network and makes its
+# printer your default printer, or says how to add this network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 scripts/build.sh
 ctl=build/cli/voldranectl
 
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting the tray program (build/app/voldrane); its icon is in the notification area." >&2
+    exec build/app/voldrane
+fi
+
+echo "No desktop session (neither DISPLAY nor WAYLAND_DISPLAY is set): running voldranectl auto" \
+    "instead of the tray program." >&2
 status=0
 "$ctl" auto || status=$?
 if [ "$status" -eq 1 ]; then
