@@ -1,0 +1,243 @@
+#!/usr/bin/python3
+"""The built tray program, end to end, on a private desktop: over the D-Bus StatusNotifierItem
+protocol with a stand-in tray host, over the X11 (XEmbed) tray of `trayer`, and with no tray.
+
+Environment: VOLDRANE and VOLDRANECTL, the built programs; TRAY_ARTIFACTS, the folder for
+the screenshot of the open menu. Run one case: tray_e2e.py OverStatusNotifier.test_...
+
+Qt puts its tray icon on D-Bus only under its xcb platform (offscreen and minimal have no
+tray at all), so every case runs the program under a private Xvfb.
+"""
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from trayfixture import (Desk, FixtureError, Item, find_entry, outline,  # noqa: E402
+                         registered_items, wait_for)
+
+NORTH, SOUTH = "North office", "South office"
+NORTH_PRINTER, SOUTH_PRINTER = "Laser-North", "Laser-South"
+
+# The menu at start with automatic detection on: "[x]" ticked, "---" a separator.
+START_MENU = [
+    "Configure Networks",
+    "Use Network",
+    "  [x] Auto-Detect",
+    "  " + NORTH,
+    "  " + SOUTH,
+    "---",
+    "Help...",
+    "About...",
+    "---",
+    "Exit",
+]
+
+
+def program(name):
+    path = os.environ.get(name)
+    if not path or not os.access(path, os.X_OK):
+        raise FixtureError("set %s to the built program (ctest does)" % name)
+    return path
+
+
+class TrayCase(unittest.TestCase):
+    """A desk with a session bus, an X server and a print server with two printers, and two
+    offices that both match this machine's network, North first."""
+
+    def setUp(self):
+        self.voldrane = program("VOLDRANE")
+        self.ctl = program("VOLDRANECTL")
+        self.desk = Desk(self.id().rsplit(".", 1)[-1])
+        self.addCleanup(self.desk.close)
+        self.desk.start_bus()
+        self.desk.start_x()
+        self.desk.start_cupsd([NORTH_PRINTER, SOUTH_PRINTER])
+        for name, printer in ((NORTH, NORTH_PRINTER), (SOUTH, SOUTH_PRINTER)):
+            self.desk.run([self.ctl, "add", "--current", "--name", name, "--printer", printer])
+        listed = self.desk.run([self.ctl, "list"]).stdout
+        self.assertLess(listed.find(NORTH), listed.find(SOUTH), "offices out of order:\n" + listed)
+        self.desk.env["QT_QPA_PLATFORM"] = "xcb"
+        self.runs = 0
+
+    def start(self, **env):
+        self.runs += 1
+        return self.desk.spawn("voldrane%d" % self.runs, [self.voldrane],
+                               env=dict(self.desk.env, **env))
+
+    def log(self, proc_number=None):
+        out, err = self.desk.output("voldrane%d" % (proc_number or self.runs))
+        return "\n--- stdout:\n%s--- stderr:\n%s" % (out, err)
+
+    def wait_exit(self, proc, timeout, what):
+        try:
+            return proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("%s: still running after %d s%s" % (what, timeout, self.log()))
+
+
+class OverStatusNotifier(TrayCase):
+    def setUp(self):
+        super().setUp()
+        self.desk.start_watcher()
+
+    def wait_item(self, proc):
+        def registered():
+            if proc.poll() is not None:
+                self.fail("the program ended (exit %d) before its icon registered%s"
+                          % (proc.returncode, self.log()))
+            return registered_items(self.desk)
+
+        items = wait_for("the icon to register with the tray host", registered, timeout=15)
+        self.assertEqual(len(items), 1, items)
+        return Item(self.desk, items[0])
+
+    def wait_tooltip(self, item, text):
+        try:
+            wait_for("tooltip %r" % text, lambda: item.tooltip() == text, timeout=10)
+        except AssertionError:
+            self.fail("tooltip is %r, expected %r%s" % (item.tooltip(), text, self.log()))
+
+    def test_start_applies_first_match_then_menu_choice_and_exit(self):
+        proc = self.start()
+        item = self.wait_item(proc)
+        self.wait_tooltip(item, NORTH)
+        self.assertEqual(self.desk.default_printer(), NORTH_PRINTER)
+
+        menu = item.menu()
+        self.assertEqual(outline(menu), START_MENU)
+
+        # Choosing an office applies it and turns automatic detection off for this run.
+        item.click(find_entry(menu, SOUTH)["id"])
+        self.wait_tooltip(item, SOUTH)
+        wait_for("the default printer to become " + SOUTH_PRINTER,
+                 lambda: self.desk.default_printer() == SOUTH_PRINTER, timeout=10)
+        chosen = outline(item.menu())
+        self.assertIn("  Auto-Detect", chosen)
+        self.assertIn("  [x] " + SOUTH, chosen)
+        self.assertIn("  " + NORTH, chosen)
+        self.assertTrue(proc.poll() is None, "the program ended after the choice" + self.log())
+
+        item.click(find_entry(menu, "Exit")["id"])
+        self.assertEqual(self.wait_exit(proc, 10, "Exit"), 0, self.log())
+        wait_for("the icon to leave the tray host", lambda: not registered_items(self.desk),
+                 timeout=5)
+        self.assertEqual(len(self.desk.watcher_events("registered")), 1)
+
+    def test_second_start_exits_at_once_and_adds_no_icon(self):
+        first = self.start()
+        item = self.wait_item(first)
+        self.wait_tooltip(item, NORTH)
+
+        second = self.start()
+        self.assertEqual(self.wait_exit(second, 10, "the second start"), 0, self.log())
+        # Give a stray icon the time to turn up before counting.
+        time.sleep(1.0)
+        self.assertEqual(len(self.desk.watcher_events("registered")), 1,
+                         self.desk.watcher_events())
+        self.assertIsNone(first.poll(), "the first copy ended" + self.log(1))
+        self.assertEqual(item.tooltip(), NORTH)
+
+        # A killed copy leaves no lock behind: the next start runs normally.
+        first.kill()
+        first.wait()
+        wait_for("the killed copy's icon to go", lambda: not registered_items(self.desk))
+        third = self.start()
+        self.wait_tooltip(self.wait_item(third), NORTH)
+
+
+class WithoutTray(TrayCase):
+    def test_no_tray_exits_1_with_a_message(self):
+        started = time.monotonic()
+        proc = self.start(VOLDRANE_TRAY_WAIT_MS="500")
+        self.assertEqual(self.wait_exit(proc, 15, "with no tray"), 1, self.log())
+        self.assertLess(time.monotonic() - started, 10)
+        _out, err = self.desk.output("voldrane1")
+        self.assertIn("no system tray is available", err)
+        # Nothing is applied without an icon to show it.
+        self.assertNotEqual(self.desk.default_printer(), NORTH_PRINTER)
+
+    def test_tray_host_arriving_during_the_wait_gets_the_icon(self):
+        # At login the program may start before the panel.
+        proc = self.start(VOLDRANE_TRAY_WAIT_MS="15000")
+        time.sleep(1.5)
+        self.assertIsNone(proc.poll(), "the program did not wait for a tray" + self.log())
+        self.desk.start_watcher()
+        items = wait_for("the icon to register with the late tray host",
+                         lambda: registered_items(self.desk), timeout=20)
+        wait_for("the tooltip", lambda: Item(self.desk, items[0]).tooltip() == NORTH,
+                 timeout=10)
+
+
+class OverXEmbed(TrayCase):
+    """The X11 tray: no watcher on the bus, so Qt embeds the icon into trayer's panel."""
+
+    IM = "/usr/bin/"  # ImageMagick's own tools, not a stand-in earlier on PATH
+
+    def visible_windows(self):
+        r = self.desk.run(["xdotool", "search", "--onlyvisible", "--class", "voldrane"],
+                          check=False)
+        return set(r.stdout.split())
+
+    def geometry(self, window):
+        out = self.desk.run(["xdotool", "getwindowgeometry", "--shell", window]).stdout
+        return {k: int(v) for k, v in (line.split("=") for line in out.split() if "=" in line
+                                       and not line.startswith("SCREEN"))}
+
+    def snapshot(self, path):
+        self.desk.run([self.IM + "import", "-window", "root", path])
+
+    def test_right_click_opens_the_menu(self):
+        self.desk.start_trayer()
+        panel = self.geometry(self.desk.run(["xdotool", "search", "--name", "^panel$"])
+                              .stdout.split()[0])
+        proc = self.start()
+
+        def icon():
+            if proc.poll() is not None:
+                self.fail("the program ended (exit %d)%s" % (proc.returncode, self.log()))
+            return self.visible_windows()
+
+        windows = wait_for("the icon in the X11 tray", icon, timeout=15)
+        self.assertEqual(len(windows), 1, "expected the tray icon alone: %s" % windows)
+        icon_window = next(iter(windows))
+        g = self.geometry(icon_window)
+        self.assertTrue(panel["X"] <= g["X"] < panel["X"] + panel["WIDTH"]
+                        and g["Y"] < panel["Y"] + panel["HEIGHT"],
+                        "the icon is not inside the tray: %s, panel %s" % (g, panel))
+        wait_for("the office to be applied", lambda: self.desk.default_printer() == NORTH_PRINTER)
+
+        before = self.desk.path("before.png")
+        self.snapshot(before)
+        self.desk.run(["xdotool", "mousemove", str(g["X"] + g["WIDTH"] // 2),
+                       str(g["Y"] + g["HEIGHT"] // 2), "click", "3"])
+        menus = wait_for("the menu to open", lambda: self.visible_windows() - {icon_window})
+        # Let it paint before taking the picture.
+        time.sleep(0.5)
+
+        artifacts = os.environ.get("TRAY_ARTIFACTS") or self.desk.path("artifacts")
+        os.makedirs(artifacts, exist_ok=True)
+        shot = os.path.join(artifacts, "tray-menu.png")
+        self.snapshot(shot)
+        m = self.geometry(next(iter(menus)))
+        # The menu window holds seven entries and two separators: far from a sliver.
+        self.assertGreater(m["HEIGHT"], 100, m)
+        self.assertGreater(m["WIDTH"], 60, m)
+        crop = "%dx%d+%d+%d" % (m["WIDTH"], m["HEIGHT"], m["X"], m["Y"])
+        colours = int(self.desk.run([self.IM + "convert", shot, "-crop", crop, "+repage",
+                                     "-format", "%k", "info:"]).stdout.strip())
+        self.assertGreater(colours, 8, "the menu looks blank in " + shot)
+        changed = self.desk.run([self.IM + "compare", "-metric", "AE", before, shot,
+                                 "null:"], check=False).stderr.split()[0]
+        self.assertGreater(float(changed), m["WIDTH"] * m["HEIGHT"] * 0.5,
+                           "the screen hardly changed where the menu should be")
+
+        self.desk.run(["xdotool", "key", "Escape"])
+        wait_for("the menu to close", lambda: self.visible_windows() == {icon_window})
+        self.assertIsNone(proc.poll(), "the program ended" + self.log())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,308 @@
+"""Private desktop pieces for running the tray program for real: a session bus, an X server,
+an X11 tray, a StatusNotifier watcher/host, a print server, and a home of its own.
+
+Everything lives in one temp folder and dies with the Desk (and with this process: each
+child gets SIGKILL when its parent dies), so tests can run side by side and leave nothing.
+"""
+import ctypes
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from gi.repository import Gio, GLib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PR_SET_PDEATHSIG = 1
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
+class FixtureError(Exception):
+    pass
+
+
+def _die_with_parent():
+    _libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def need(*programs):
+    missing = [p for p in programs if not shutil.which(p)]
+    if missing:
+        raise FixtureError("missing %s: install them with scripts/deps.sh test" % ", ".join(missing))
+
+
+def wait_for(what, condition, timeout=10.0, step=0.02):
+    """Polls `condition` until it returns a true value, which it returns; fails after
+    `timeout` seconds with `what` in the message."""
+    until = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > until:
+            raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(step)
+
+
+class Desk:
+    """The private desktop. Use as a context manager; start the pieces a test needs."""
+
+    def __init__(self, name="tray"):
+        self.dir = tempfile.mkdtemp(prefix="voldrane-%s-" % name)
+        self.procs = []  # (label, Popen), stopped in reverse order
+        self.env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "LANG": "C.UTF-8",
+            "HOME": self.path("home"),
+            "XDG_CONFIG_HOME": self.path("config"),
+            "XDG_RUNTIME_DIR": self.path("runtime"),
+            "XDG_CACHE_HOME": self.path("cache"),
+            # No desktop of the machine's may choose Qt's theme or tray for the program.
+            "XDG_CURRENT_DESKTOP": "",
+        }
+        for sub in ("home", "config", "runtime", "cache"):
+            os.makedirs(self.path(sub), mode=0o700)
+        self.bus = None
+        self.watcher_log = None
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # -- processes ------------------------------------------------------------------------
+
+    def spawn(self, label, argv, env=None, **kwargs):
+        """Starts a child that dies with this process; its output goes to <dir>/<label>.out
+        and .err unless stdout/stderr are given."""
+        if "stdout" not in kwargs:
+            kwargs["stdout"] = open(self.path(label + ".out"), "wb")
+        if "stderr" not in kwargs:
+            kwargs["stderr"] = open(self.path(label + ".err"), "wb")
+        proc = subprocess.Popen(argv, env=env if env is not None else self.env,
+                                stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent, **kwargs)
+        self.procs.append((label, proc))
+        return proc
+
+    def output(self, label):
+        texts = []
+        for ext in ("out", "err"):
+            try:
+                with open(self.path(label + "." + ext), errors="replace") as f:
+                    texts.append(f.read())
+            except FileNotFoundError:
+                texts.append("")
+        return texts
+
+    def run(self, argv, timeout=30, check=True):
+        r = subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+                           text=True, timeout=timeout, preexec_fn=_die_with_parent)
+        if check and r.returncode != 0:
+            raise FixtureError("%s failed (exit %d): %s%s" % (" ".join(argv), r.returncode,
+                                                              r.stdout, r.stderr))
+        return r
+
+    def stop(self, proc, grace=3.0):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(grace)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+    def close(self):
+        if self.bus is not None:
+            self.bus.close_sync(None)
+            self.bus = None
+        for _label, proc in reversed(self.procs):
+            self.stop(proc, grace=1.0)
+        self.procs = []
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    # -- session bus ----------------------------------------------------------------------
+
+    def start_bus(self):
+        need("dbus-daemon")
+        proc = self.spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                   "--print-address=1"], stdout=subprocess.PIPE)
+        address = proc.stdout.readline().decode().strip()
+        if not address:
+            raise FixtureError("dbus-daemon gave no address: %s" % self.output("dbus")[1])
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.bus = Gio.DBusConnection.new_for_address_sync(
+            address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        return address
+
+    def start_watcher(self):
+        """The stand-in StatusNotifierWatcher and host; returns once it owns its name."""
+        self.watcher_log = self.path("watcher.jsonl")
+        open(self.watcher_log, "w").close()
+        proc = self.spawn("watcher", ["/usr/bin/python3", os.path.join(HERE, "sni_watcher.py"),
+                                      "--log", self.watcher_log])
+        wait_for("the StatusNotifier watcher",
+                 lambda: proc.poll() is not None or any(
+                     e["event"] == "watcher-ready" for e in self.watcher_events()))
+        if proc.poll() is not None:
+            raise FixtureError("the watcher ended: %s" % self.output("watcher")[1])
+
+    def watcher_events(self, kind=None):
+        with open(self.watcher_log) as f:
+            events = [json.loads(line) for line in f if line.strip()]
+        return [e for e in events if kind is None or e["event"] == kind]
+
+    def call(self, service, path, iface, method, args=None, signature=None, timeout_ms=5000):
+        reply = self.bus.call_sync(service, path, iface, method,
+                                   GLib.Variant(signature, args) if signature else None,
+                                   None, Gio.DBusCallFlags.NONE, timeout_ms, None)
+        return reply.unpack() if reply is not None else ()
+
+    def get_property(self, service, path, iface, name):
+        return self.call(service, path, "org.freedesktop.DBus.Properties", "Get",
+                         (iface, name), "(ss)")[0]
+
+    # -- X ----------------------------------------------------------------------------------
+
+    def start_x(self, size="800x600x24"):
+        """A private Xvfb on the first free display number (Xvfb picks it and reports it)."""
+        need("Xvfb")
+        read_fd, write_fd = os.pipe()
+        self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size,
+                            "-nolisten", "tcp"],
+                   pass_fds=(write_fd,))
+        os.close(write_fd)
+        with os.fdopen(read_fd) as r:
+            number = r.readline().strip()
+        if not number:
+            raise FixtureError("Xvfb did not start: %s" % self.output("xvfb")[1])
+        self.env["DISPLAY"] = ":" + number
+        return self.env["DISPLAY"]
+
+    def start_trayer(self):
+        """An X11 (XEmbed) system tray at the top right corner; returns once it owns the tray
+        selection."""
+        need("trayer", "xdotool")
+        self.spawn("trayer", ["trayer", "--edge", "top", "--align", "right", "--widthtype",
+                              "pixel", "--width", "200", "--heighttype", "pixel", "--height",
+                              "32", "--transparent", "false", "--tint", "0xd0d0d0"])
+        wait_for("trayer's panel", lambda: self.run(
+            ["xdotool", "search", "--class", "--name", "^panel$"], check=False).stdout)
+
+    # -- print server -----------------------------------------------------------------------
+
+    def start_cupsd(self, printers):
+        """A cupsd with raw queues `printers` (to /dev/null); the program and the CUPS tools
+        run against it with this desk's HOME."""
+        if not os.access("/usr/sbin/cupsd", os.X_OK):
+            raise FixtureError("/usr/sbin/cupsd missing: install cups-daemon (scripts/deps.sh test)")
+        need("lpadmin", "lpstat")
+        d = self.path("cups")
+        for sub in ("spool/temp", "log", "cache"):
+            os.makedirs(os.path.join(d, sub))
+        sock = os.path.join(d, "cups.sock")
+        with open(os.path.join(d, "cupsd.conf"), "w") as f:
+            f.write("Listen %s\nBrowsing Off\nWebInterface No\n<Policy default>\n<Limit All>\n"
+                    "Order Allow,Deny\n</Limit>\n</Policy>\n" % sock)
+        # cupsd refuses "User root", so no User line; Printcap keeps it off /etc/printcap.
+        with open(os.path.join(d, "cups-files.conf"), "w") as f:
+            f.write("FileDevice Yes\nPrintcap {d}/printcap\nServerRoot {d}\nStateDir {d}\n"
+                    "CacheDir {d}/cache\nRequestRoot {d}/spool\nTempDir {d}/spool/temp\n"
+                    "AccessLog {d}/log/access_log\nErrorLog {d}/log/error_log\n"
+                    "PageLog {d}/log/page_log\n".format(d=d))
+        self.spawn("cupsd", ["/usr/sbin/cupsd", "-f", "-c", os.path.join(d, "cupsd.conf"),
+                             "-s", os.path.join(d, "cups-files.conf")])
+        self.env["CUPS_SERVER"] = sock
+        wait_for("cupsd", lambda: self.run(["lpstat", "-r"], check=False).stdout.strip()
+                 == "scheduler is running", timeout=15, step=0.05)
+        for name in printers:
+            self.run(["lpadmin", "-p", name, "-E", "-v", "file:///dev/null"])
+
+    def default_printer(self):
+        out = self.run(["lpstat", "-d"], check=False).stdout.strip()
+        return out.split(": ", 1)[1] if ": " in out else out
+
+
+# -- StatusNotifierItem, as a tray host sees it ---------------------------------------------
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+ITEM_IFACE = "org.kde.StatusNotifierItem"
+MENU_IFACE = "com.canonical.dbusmenu"
+
+
+def registered_items(desk):
+    return list(desk.get_property(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                  "RegisteredStatusNotifierItems"))
+
+
+class Item:
+    """One registered item, addressed as the watcher lists it ("service/path")."""
+
+    def __init__(self, desk, ident):
+        self.desk = desk
+        self.service, _, path = ident.partition("/")
+        self.path = "/" + path
+
+    def prop(self, name):
+        return self.desk.get_property(self.service, self.path, ITEM_IFACE, name)
+
+    def tooltip(self):
+        # (icon name, icon pixmaps, title, text): Qt puts the tooltip in the title.
+        _icon, _pixmaps, title, text = self.prop("ToolTip")
+        return title or text
+
+    def menu(self):
+        """The item's menu as nested dicts: id, label, separator, checked, enabled, children
+        (invisible entries left out)."""
+        path = self.prop("Menu")
+        self.desk.call(self.service, path, MENU_IFACE, "AboutToShow", (0,), "(i)")
+        _rev, layout = self.desk.call(self.service, path, MENU_IFACE, "GetLayout",
+                                      (0, -1, []), "(iias)")
+
+        def entry(node):
+            ident, props, children = node
+            return {
+                "id": ident,
+                "label": props.get("label", ""),
+                "separator": props.get("type") == "separator",
+                "checked": props.get("toggle-type") == "checkmark"
+                and props.get("toggle-state") == 1,
+                "enabled": props.get("enabled", True),
+                "children": [entry(c) for c in children if c[1].get("visible", True)],
+            }
+
+        return entry(layout)["children"]
+
+    def click(self, menu_id):
+        path = self.prop("Menu")
+        self.desk.call(self.service, path, MENU_IFACE, "Event",
+                       (menu_id, "clicked", GLib.Variant("s", ""), 0), "(isvu)")
+
+
+def find_entry(entries, label):
+    for e in entries:
+        if e["label"] == label:
+            return e
+        found = find_entry(e["children"], label)
+        if found:
+            return found
+    return None
+
+
+def outline(entries, depth=0):
+    """The menu as text, one entry a line: "[x]" for ticked, "---" for separators."""
+    lines = []
+    for e in entries:
+        text = "---" if e["separator"] else ("[x] " if e["checked"] else "") + e["label"]
+        if not e["enabled"]:
+            text += " (disabled)"
+        lines.append("  " * depth + text)
+        lines += outline(e["children"], depth + 1)
+    return lines
