@@ -40,6 +40,12 @@ def pss_kb(pid):
     raise KeyError("Pss")
 
 
+def libraries(pid):
+    """The shared objects mapped into the process."""
+    with open("/proc/%d/maps" % pid) as f:
+        return {line.split()[-1] for line in f if ".so" in line.rsplit("/", 1)[-1]}
+
+
 def context_switches(pid):
     """(voluntary, involuntary) summed over the process's threads, and the thread count."""
     vol = invol = threads = 0
@@ -61,6 +67,7 @@ class Bench:
     def __init__(self, desk, settle):
         self.desk = desk
         self.settle = settle
+        self.libraries = {}  # program -> shared objects it had mapped at its last run
 
     def one_run(self, argv):
         """Start-up seconds, VmRSS kB, Pss kB of one start of `argv`."""
@@ -78,6 +85,7 @@ class Bench:
         event = wait_for("registration", registered, timeout=30, step=0.005)[0]
         time.sleep(self.settle)
         rss, pss = status_kb(proc.pid, "VmRSS"), pss_kb(proc.pid)
+        self.libraries[argv[0]] = libraries(proc.pid)
         self.desk.stop(proc)
         self.desk.procs.remove(("run", proc))
         wait_for("the icon to go", lambda: len(self.desk.watcher_events("unregistered"))
@@ -152,6 +160,13 @@ def main():
               "Pss %.2fx (target %.1fx: %s)"
               % (ratios[0], START_TARGET, verdict(ratios[0], START_TARGET), ratios[1],
                  ratios[2], MEMORY_TARGET, verdict(max(ratios[1:]), MEMORY_TARGET)))
+
+        own, floor = bench.libraries[args.voldrane], bench.libraries[args.floor]
+        print("shared objects mapped: voldrane %d, floor %d" % (len(own), len(floor)))
+        for lib in sorted(own - floor):
+            print("  only voldrane: " + lib)
+        for lib in sorted(floor - own):
+            print("  only floor: " + lib)
 
         if args.idle > 0:
             print("Idle over %d s after start-up (context switches, all threads)" % args.idle)

@@ -82,12 +82,18 @@ class Desk:
     def spawn(self, label, argv, env=None, **kwargs):
         """Starts a child that dies with this process; its output goes to <dir>/<label>.out
         and .err unless stdout/stderr are given."""
-        if "stdout" not in kwargs:
-            kwargs["stdout"] = open(self.path(label + ".out"), "wb")
-        if "stderr" not in kwargs:
-            kwargs["stderr"] = open(self.path(label + ".err"), "wb")
-        proc = subprocess.Popen(argv, env=env if env is not None else self.env,
-                                stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent, **kwargs)
+        opened = []
+        for stream, ext in (("stdout", ".out"), ("stderr", ".err")):
+            if stream not in kwargs:
+                kwargs[stream] = open(self.path(label + ext), "wb")
+                opened.append(kwargs[stream])
+        try:
+            proc = subprocess.Popen(argv, env=env if env is not None else self.env,
+                                    stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent,
+                                    **kwargs)
+        finally:
+            for f in opened:
+                f.close()
         self.procs.append((label, proc))
         return proc
 
