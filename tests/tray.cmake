@@ -19,3 +19,6 @@ foreach(case IN LISTS tray_e2e_cases)
         TIMEOUT 120
         ENVIRONMENT "VOLDRANE=$<TARGET_FILE:voldrane>;VOLDRANECTL=$<TARGET_FILE:voldranectl>;TRAY_ARTIFACTS=${CMAKE_BINARY_DIR}/tests/artifacts")
 endforeach()
+# The pictures of the open menu and its submenu, kept in the build folder.
+set_tests_properties(tray_e2e.OverXEmbed.test_right_click_opens_the_menu PROPERTIES
+    ATTACHED_FILES "${CMAKE_BINARY_DIR}/tests/artifacts/tray-menu.png;${CMAKE_BINARY_DIR}/tests/artifacts/tray-menu-use-network.png")

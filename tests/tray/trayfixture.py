@@ -130,6 +130,8 @@ class Desk:
             self.bus = None
         for _label, proc in reversed(self.procs):
             self.stop(proc, grace=1.0)
+            if proc.stdout:
+                proc.stdout.close()
         self.procs = []
         shutil.rmtree(self.dir, ignore_errors=True)
 
