@@ -12,14 +12,15 @@ namespace voldrane {
 // the current user's root. Reads give back texts of at most 1023 bytes; a value of another
 // type, or a longer text, reads as absent and leaves the caller's variable unchanged.
 class CRegistry {
-public:
+  public:
     explicit CRegistry(platform::IRegistryStore& store) : m_store(store) {}
 
     bool CreateKey(const std::string& key);  // with missing parents; existing: unchanged
     bool DeleteKey(const std::string& key);  // fails when missing or when it has subkeys
     bool ReadDWORD(const std::string& key, const std::string& name, uint32_t& value);
     bool ReadString(const std::string& key, const std::string& name, std::string& value);
-    bool WriteDWORD(const std::string& key, const std::string& name, uint32_t value);  // key must exist
+    bool WriteDWORD(const std::string& key, const std::string& name,
+                    uint32_t value);  // key must exist
     bool WriteString(const std::string& key, const std::string& name, const std::string& value);
     // Number of direct subkeys, also stored in `count`; 0 when the key cannot be opened.
     uint32_t CountSubKeys(const std::string& key, uint32_t& count);
@@ -30,11 +31,25 @@ public:
     // Several operations as one unit (one durable write).
     platform::RegApplyResult Apply(const std::vector<platform::RegOp>& ops);
 
+    // Reads between construction and destruction see one state of the store.
+    class ReadSession {
+      public:
+        explicit ReadSession(CRegistry& registry) : m_store(registry.m_store) {
+            m_store.BeginReadSession();
+        }
+        ~ReadSession() { m_store.EndReadSession(); }
+        ReadSession(const ReadSession&) = delete;
+        ReadSession& operator=(const ReadSession&) = delete;
+
+      private:
+        platform::IRegistryStore& m_store;
+    };
+
     // Why the last write failed (the OS's text), for a message to the user.
     const std::string& LastError() const { return m_lastError; }
     platform::IRegistryStore& Store() { return m_store; }
 
-private:
+  private:
     platform::IRegistryStore& m_store;
     std::string m_lastError;
 };

@@ -71,6 +71,9 @@ std::string HexName(std::time_t t) {
 
 void LoadOffices(CRegistry& registry, COfficeList& offices) {
     registry.CreateKey(kOfficesKey);
+    // One state of the file for the whole load: an office another process rewrites meanwhile
+    // comes in whole, old or new, never mixed.
+    CRegistry::ReadSession session(registry);
     uint32_t count = 0;
     registry.CountSubKeys(kOfficesKey, count);
     // Every office key is loaded: the collection grows with the store.

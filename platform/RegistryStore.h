@@ -61,6 +61,12 @@ class IRegistryStore {
     // alone (a DeleteKey of a key with subkeys fails, a SetValue needs an existing key).
     virtual RegApplyResult Apply(const std::vector<RegOp>& ops) = 0;
 
+    // Between these two calls the reads see one state of the store, and another process's
+    // write waits until the end, so a series of reads cannot mix two versions. Sessions
+    // nest; no writes inside one.
+    virtual void BeginReadSession() {}
+    virtual void EndReadSession() {}
+
     // Why the last read found the store unreadable (the OS's text); empty when it was read.
     // Reads of an unreadable store answer as if it were empty.
     virtual std::string ReadError() { return {}; }

@@ -167,6 +167,34 @@ TEST_F(FileStoreTest, ParsesOnceAndSeesOtherWriters) {
     EXPECT_TRUE(diagnostics.str().empty());
 }
 
+// A load sees one state of the file: a rewrite by another process waits for its end, so no
+// office can come in half old and half new.
+TEST_F(FileStoreTest, ALoadSeesOneStateOfTheFile) {
+    RegFileStore store(path, &diagnostics);
+    CRegistry reg(store);
+    ASSERT_TRUE(SaveOffice(reg, Office("100", "old")));
+
+    std::thread rewrite;
+    {
+        CRegistry::ReadSession session(reg);
+        std::string name;
+        ASSERT_TRUE(reg.ReadString(std::string(kOfficesKey) + "\\100", "Office Name", name));
+        rewrite = std::thread([this] {
+            RegFileStore other(path, &diagnostics);
+            CRegistry otherReg(other);
+            EXPECT_TRUE(RewriteOffice(otherReg, Office("100", "new")));
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const COfficeList during = Load(store);
+        ASSERT_EQ(during.GetSize(), 1);
+        EXPECT_TRUE(IsWhole(during.ElementAt(0), "old"));
+    }
+    rewrite.join();
+    const COfficeList after = Load(store);
+    ASSERT_EQ(after.GetSize(), 1);
+    EXPECT_TRUE(IsWhole(after.ElementAt(0), "new"));
+}
+
 // A writer killed at any moment leaves the old file or the new one: the file always parses,
 // and every office the writer reported saved is there, whole.
 TEST_F(FileStoreTest, KilledWriterNeverTearsTheFile) {

@@ -233,7 +233,26 @@ void RegFileStore::Report(const std::vector<RegLineIssue>& issues) {
     os.flush();
 }
 
+void RegFileStore::BeginReadSession() {
+    if (m_sessionDepth++ > 0) return;
+    OpenLock(false, nullptr);
+    if (m_lockFd >= 0) {
+        while (flock(m_lockFd, LOCK_SH) != 0 && errno == EINTR) {
+        }
+    }
+    std::string error;
+    m_sessionReadable = Refresh(&error);
+    m_readError = m_sessionReadable ? std::string() : error;
+}
+
+void RegFileStore::EndReadSession() {
+    if (m_sessionDepth == 0 || --m_sessionDepth > 0) return;
+    if (m_lockFd >= 0) flock(m_lockFd, LOCK_UN);
+}
+
 const RegTree* RegFileStore::BeginRead() {
+    // Inside a session the lock is held and the tree is the state it started with.
+    if (m_sessionDepth > 0) return m_sessionReadable ? &m_tree : nullptr;
     OpenLock(false, nullptr);
     FlockGuard lock(m_lockFd, LOCK_SH);
     std::string error;
@@ -283,6 +302,14 @@ RegApplyResult RegFileStore::Apply(const std::vector<RegOp>& ops) {
     };
     std::string error;
     bool changed = false;
+
+    if (m_sessionDepth > 0) {
+        // The session's shared lock cannot become an exclusive one without letting another
+        // writer in between; only a batch that changes nothing can be answered here.
+        RegTree trial = m_tree;
+        result.succeeded = ApplyRegOps(trial, ops, changed);
+        return changed ? fail(m_path + ": cannot write while a read of it is in progress") : result;
+    }
 
     if (!EnsureFolder(&error) || !OpenLock(true, &error)) {
         // Nowhere to write: a batch that changes nothing still succeeds.

@@ -35,6 +35,8 @@ class RegFileStore final : public IRegistryStore {
     bool KeyExists(const std::string& key) override;
     std::optional<std::vector<std::string>> EnumSubKeys(const std::string& key) override;
     RegApplyResult Apply(const std::vector<RegOp>& ops) override;
+    void BeginReadSession() override;
+    void EndReadSession() override;
     std::string ReadError() override { return m_readError; }
     bool Export(std::string& text, std::string* error) override;
 
@@ -82,6 +84,8 @@ class RegFileStore final : public IRegistryStore {
     int m_parseCount = 0;
     bool m_tempsRemoved = false;
     std::string m_readError;
+    int m_sessionDepth = 0;
+    bool m_sessionReadable = false;  // the state the open session sees could be read
 };
 
 }  // namespace voldrane::platform::linux_os
