@@ -71,7 +71,12 @@ bool CSwitcherApp::InitInstance() {
         &CreateConfigDialog,
         [this] { OnAppAbout(); },
         [this](const std::string& page) { OnHelp(page); },
-        [] { QCoreApplication::exit(0); },
+        [this] {
+            // Ends the loops of open dialogs too; exec() would not see a request made
+            // before it started, hence the flag.
+            m_bExitRequested = true;
+            QCoreApplication::exit(0);
+        },
         nullptr,
     });
     ReportStoreProblems();

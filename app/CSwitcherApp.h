@@ -29,6 +29,8 @@ class CSwitcherApp final : public QApplication {
     // True to run the event loop; false to end at once with ExitCode().
     bool InitInstance();
     int ExitCode() const { return m_exitCode; }
+    // "Exit" was chosen before the event loop ran (from a question or dialog at start-up).
+    bool ExitRequested() const { return m_bExitRequested; }
 
     void OnAppAbout();
     void OnHelp(const std::string& page);
@@ -39,6 +41,7 @@ class CSwitcherApp final : public QApplication {
     void ReportStoreProblems();
 
     int m_exitCode = 0;
+    bool m_bExitRequested = false;
     std::ostringstream m_storeDiagnostics;
     std::unique_ptr<platform::INotificationArea> m_area;
     std::unique_ptr<platform::IRegistryStore> m_store;
