@@ -46,6 +46,21 @@ def libraries(pid):
         return {line.split()[-1] for line in f if ".so" in line.rsplit("/", 1)[-1]}
 
 
+def memory_by_object(pid):
+    """Rss and Pss in kB per mapped file ("[heap]", "[anon]" and the like for the rest)."""
+    sizes, name = {}, None
+    with open("/proc/%d/smaps" % pid) as f:
+        for line in f:
+            fields = line.split()
+            if "-" in fields[0] and ":" not in fields[0]:  # a mapping's header line
+                name = fields[5] if len(fields) > 5 else "[anon]"
+            elif fields[0] in ("Rss:", "Pss:"):
+                rss, pss = sizes.get(name, (0, 0))
+                kb = int(fields[1])
+                sizes[name] = (rss + kb, pss) if fields[0] == "Rss:" else (rss, pss + kb)
+    return sizes
+
+
 def context_switches(pid):
     """(voluntary, involuntary) summed over the process's threads, and the thread count."""
     vol = invol = threads = 0
@@ -68,6 +83,7 @@ class Bench:
         self.desk = desk
         self.settle = settle
         self.libraries = {}  # program -> shared objects it had mapped at its last run
+        self.memory = {}  # program -> {object: (Rss, Pss)} at its last run
 
     def one_run(self, argv):
         """Start-up seconds, VmRSS kB, Pss kB of one start of `argv`."""
@@ -86,6 +102,7 @@ class Bench:
         time.sleep(self.settle)
         rss, pss = status_kb(proc.pid, "VmRSS"), pss_kb(proc.pid)
         self.libraries[argv[0]] = libraries(proc.pid)
+        self.memory[argv[0]] = memory_by_object(proc.pid)
         self.desk.stop(proc)
         self.desk.procs.remove(("run", proc))
         wait_for("the icon to go", lambda: len(self.desk.watcher_events("unregistered"))
@@ -120,6 +137,8 @@ def main():
     ap.add_argument("--runs", type=int, default=30)
     ap.add_argument("--settle", type=float, default=1.0,
                     help="seconds after registration before memory is read")
+    ap.add_argument("--top", type=int, default=15,
+                    help="how many objects the memory comparison lists")
     ap.add_argument("--idle", type=int, default=60, help="seconds of idle counting, 0 skips")
     args = ap.parse_args()
 
@@ -155,11 +174,11 @@ def main():
             print("  " + median_line("VmRSS", rss, "MiB", 1 / 1024.0))
             print("  " + median_line("Pss", pss, "MiB", 1 / 1024.0))
         ratios = [med["voldrane"][i] / med["floor"][i] for i in range(3)]
-        verdict = lambda r, target: "meets" if r <= target else "MISSES"  # noqa: E731
-        print("ratio voldrane/floor: start-up %.2fx (target %.1fx: %s), VmRSS %.2fx, "
-              "Pss %.2fx (target %.1fx: %s)"
-              % (ratios[0], START_TARGET, verdict(ratios[0], START_TARGET), ratios[1],
-                 ratios[2], MEMORY_TARGET, verdict(max(ratios[1:]), MEMORY_TARGET)))
+        for what, ratio, target in (("start-up", ratios[0], START_TARGET),
+                                     ("VmRSS", ratios[1], MEMORY_TARGET),
+                                     ("Pss", ratios[2], MEMORY_TARGET)):
+            print("ratio voldrane/floor %-8s %.2fx  (target %.1fx: %s)"
+                  % (what, ratio, target, "meets" if ratio <= target else "MISSES"))
 
         own, floor = bench.libraries[args.voldrane], bench.libraries[args.floor]
         print("shared objects mapped: voldrane %d, floor %d" % (len(own), len(floor)))
@@ -167,6 +186,14 @@ def main():
             print("  only voldrane: " + lib)
         for lib in sorted(floor - own):
             print("  only floor: " + lib)
+
+        own, floor = bench.memory[args.voldrane], bench.memory[args.floor]
+        diffs = sorted(((own.get(k, (0, 0))[0] - floor.get(k, (0, 0))[0],
+                         own.get(k, (0, 0))[1] - floor.get(k, (0, 0))[1], k)
+                        for k in set(own) | set(floor)), reverse=True)
+        print("memory voldrane minus floor, largest Rss first (kB, last run):")
+        for rss, pss, name in diffs[:args.top]:
+            print("  Rss %+6d  Pss %+6d  %s" % (rss, pss, name))
 
         if args.idle > 0:
             print("Idle over %d s after start-up (context switches, all threads)" % args.idle)

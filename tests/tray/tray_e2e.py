@@ -71,6 +71,15 @@ class TrayCase(unittest.TestCase):
         out, err = self.desk.output("voldrane%d" % (proc_number or self.runs))
         return "\n--- stdout:\n%s--- stderr:\n%s" % (out, err)
 
+    def visible_windows(self):
+        r = self.desk.run(["xdotool", "search", "--onlyvisible", "--class", "voldrane"],
+                          check=False)
+        return set(r.stdout.split())
+
+    def window_names(self, exclude=()):
+        return sorted(self.desk.run(["xdotool", "getwindowname", w]).stdout.strip()
+                      for w in self.visible_windows() - set(exclude))
+
     def wait_exit(self, proc, timeout, what):
         try:
             return proc.wait(timeout)
@@ -128,6 +137,24 @@ class OverStatusNotifier(TrayCase):
                  timeout=5)
         self.assertEqual(len(self.desk.watcher_events("registered")), 1)
 
+    def test_activation_opens_one_configuration_window(self):
+        # D-Bus hosts send Activate for a click and never a double click, so activation is
+        # what opens the configuration; asking again only raises the open window.
+        proc = self.start()
+        item = self.wait_item(proc)
+        self.wait_tooltip(item, NORTH)
+        self.assertEqual(self.window_names(), [])
+        self.desk.call(item.service, item.path, "org.kde.StatusNotifierItem", "Activate",
+                       (10, 10), "(ii)")
+        wait_for("the configuration window", self.window_names)
+        self.assertEqual(self.window_names(), ["Voldrane Configuration"])
+        self.desk.call(item.service, item.path, "org.kde.StatusNotifierItem", "Activate",
+                       (10, 10), "(ii)")
+        item.click(find_entry(item.menu(), "Configure Networks")["id"])
+        time.sleep(1.0)
+        self.assertEqual(self.window_names(), ["Voldrane Configuration"])
+        self.assertIsNone(proc.poll(), self.log())
+
     def test_second_start_exits_at_once_and_adds_no_icon(self):
         first = self.start()
         item = self.wait_item(first)
@@ -177,11 +204,6 @@ class OverXEmbed(TrayCase):
     """The X11 tray: no watcher on the bus, so Qt embeds the icon into trayer's panel."""
 
     IM = "/usr/bin/"  # ImageMagick's own tools, not a stand-in earlier on PATH
-
-    def visible_windows(self):
-        r = self.desk.run(["xdotool", "search", "--onlyvisible", "--class", "voldrane"],
-                          check=False)
-        return set(r.stdout.split())
 
     def geometry(self, window):
         out = self.desk.run(["xdotool", "getwindowgeometry", "--shell", window]).stdout
@@ -251,6 +273,12 @@ class OverXEmbed(TrayCase):
 
         self.desk.run(["xdotool", "key", "Escape", "Escape"])
         wait_for("the menu to close", lambda: self.visible_windows() == {icon_window})
+
+        # A double click arrives as a click and then a double click: one window opens.
+        self.desk.run(["xdotool", "click", "--repeat", "2", "--delay", "80", "1"])
+        wait_for("the configuration window", lambda: len(self.visible_windows()) > 1)
+        time.sleep(1.0)
+        self.assertEqual(self.window_names(exclude={icon_window}), ["Voldrane Configuration"])
         self.assertIsNone(proc.poll(), "the program ended" + self.log())
 
 

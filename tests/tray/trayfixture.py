@@ -184,7 +184,7 @@ class Desk:
         need("Xvfb")
         read_fd, write_fd = os.pipe()
         self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size,
-                            "-nolisten", "tcp"],
+                            "-nolisten", "tcp", "-noreset"],
                    pass_fds=(write_fd,))
         os.close(write_fd)
         with os.fdopen(read_fd) as r:
@@ -192,17 +192,25 @@ class Desk:
         if not number:
             raise FixtureError("Xvfb did not start: %s" % self.output("xvfb")[1])
         self.env["DISPLAY"] = ":" + number
+        need("xdotool")
+        wait_for("X display :%s to take clients" % number,
+                 lambda: self.run(["xdotool", "getmouselocation"], check=False).returncode == 0)
         return self.env["DISPLAY"]
 
     def start_trayer(self):
         """An X11 (XEmbed) system tray at the top right corner; returns once it owns the tray
         selection."""
         need("trayer", "xdotool")
-        self.spawn("trayer", ["trayer", "--edge", "top", "--align", "right", "--widthtype",
+        proc = self.spawn("trayer", ["trayer", "--edge", "top", "--align", "right", "--widthtype",
                               "pixel", "--width", "200", "--heighttype", "pixel", "--height",
                               "32", "--transparent", "false", "--tint", "0xd0d0d0"])
-        wait_for("trayer's panel", lambda: self.run(
-            ["xdotool", "search", "--class", "--name", "^panel$"], check=False).stdout)
+        def panel():
+            if proc.poll() is not None:
+                raise FixtureError("trayer ended (exit %d): %s" % (proc.returncode,
+                                                                   self.output("trayer")))
+            return self.run(["xdotool", "search", "--name", "^panel$"], check=False).stdout
+
+        wait_for("trayer's panel", panel, timeout=20)
 
     # -- print server -----------------------------------------------------------------------
 
