@@ -33,12 +33,15 @@ std::vector<Token> Tokenize(std::string_view s) {
             tokens.push_back({Token::kPunct, std::string(1, c)});
             ++i;
         } else if (c == '"') {
+            // dhclient writes newlines in strings as \012, so a string never spans lines:
+            // one left open by damage in the file ends with its line, and the leases written
+            // after the damage still count.
             std::string text;
-            for (++i; i < s.size() && s[i] != '"'; ++i) {
-                if (s[i] == '\\' && i + 1 < s.size()) ++i;
+            for (++i; i < s.size() && s[i] != '"' && s[i] != '\n'; ++i) {
+                if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] != '\n') ++i;
                 text += s[i];
             }
-            ++i;  // closing quote (or past the end)
+            if (i < s.size() && s[i] == '"') ++i;  // the closing quote
             tokens.push_back({Token::kString, std::move(text)});
         } else {
             const size_t start = i;
@@ -120,9 +123,16 @@ std::optional<DhcpLease> ParseDhclientLeases(std::string_view text, std::string_
         LeaseBlock block;
         std::vector<Token> statement;
         int depth = 1;
-        bool complete = false;
+        bool complete = false, cutOff = false;
         for (; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
+            // A new lease inside this one: this block was cut off (dhclient stopped while
+            // writing it), and the lease after it is whole.
+            if (depth == 1 && t.kind == Token::kWord && t.text == "lease" &&
+                i + 1 < tokens.size() && Is(tokens[i + 1], "{")) {
+                cutOff = true;
+                break;
+            }
             if (Is(t, "{")) {
                 ++depth;
             } else if (Is(t, "}")) {
@@ -138,6 +148,7 @@ std::optional<DhcpLease> ParseDhclientLeases(std::string_view text, std::string_
                 statement.push_back(t);
             }
         }
+        if (cutOff) continue;
         if (!complete) break;  // a block still being written counts for nothing
         if (!block.ifname.empty() && !ifname.empty() && block.ifname != ifname) continue;
         if (!address.empty() && block.lease.address != address) continue;

@@ -88,6 +88,21 @@ TEST(DhclientLeases, PicksLastCompleteBlockForInterfaceAndAddress) {
          "",
          "",
          {"10.0.0.2"}},
+        {"quote left open by damage ends with its line",
+         "\x01\"\x7f{\n}\nlease { interface \"eth0\"; fixed-address 10.3.0.4; "
+         "option dhcp-server-identifier 10.3.0.1; }",
+         "eth0",
+         "10.3.0.4",
+         "10.3.0.1",
+         {}},
+        {"block cut off by a stop, then a whole lease",
+         "lease {\n interface \"eth0\";\n fixed-address 10.4.0.9;\n option dhcp-serv\n"
+         "lease {\n interface \"eth0\";\n fixed-address 10.4.0.9;\n"
+         " option dhcp-server-identifier 10.4.0.1;\n}\n",
+         "eth0",
+         "10.4.0.9",
+         "10.4.0.1",
+         {}},
         {"empty text", "", "eth0", "", std::nullopt, {}},
         {"garbage", "}}}{{;;\"unterminated", "eth0", "", std::nullopt, {}},
     };
