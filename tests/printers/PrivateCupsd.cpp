@@ -107,6 +107,11 @@ PrivateCupsd::PrivateCupsd() {
     unsetenv("PRINTER");
     UseCupsServer(Socket());
 
+    m_startError = Launch();
+}
+
+std::string PrivateCupsd::Launch() {
+    const std::string& d = m_dir;
     const std::string conf = d + "/cupsd.conf", files = d + "/cups-files.conf";
     const std::string log = d + "/log/cupsd.out";
     m_pid = fork();
@@ -121,10 +126,7 @@ PrivateCupsd::PrivateCupsd() {
               static_cast<char*>(nullptr));
         _exit(127);
     }
-    if (m_pid < 0) {
-        m_startError = std::string("fork: ") + std::strerror(errno);
-        return;
-    }
+    if (m_pid < 0) return std::string("fork: ") + std::strerror(errno);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (!CanConnect(Socket())) {
         int status;
@@ -133,24 +135,35 @@ PrivateCupsd::PrivateCupsd() {
             std::ifstream f(log);
             std::stringstream ss;
             ss << f.rdbuf();
-            m_startError = "cupsd exited at start: " + ss.str();
-            return;
+            return "cupsd exited at start: " + ss.str();
         }
-        if (std::chrono::steady_clock::now() > until) {
-            m_startError = "cupsd did not listen on " + Socket() + " within 15 s";
-            return;
-        }
+        if (std::chrono::steady_clock::now() > until)
+            return "cupsd did not listen on " + Socket() + " within 15 s";
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    return "";
+}
+
+void PrivateCupsd::Kill() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+}
+
+void PrivateCupsd::Signal(int sig) {
+    if (m_pid > 0) kill(m_pid, sig);
+}
+
+std::string PrivateCupsd::Restart() {
+    Kill();
+    return Launch();
 }
 
 PrivateCupsd::~PrivateCupsd() {
-    if (m_pid > 0) {
-        // Nothing of it is kept, so there is no reason to wait the two seconds of a clean
-        // shutdown.
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
+    // Nothing of it is kept, so there is no reason to wait the two seconds of a clean
+    // shutdown. A stopped server dies of SIGKILL all the same.
+    Kill();
     if (!m_dir.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);

@@ -28,7 +28,17 @@ class PrivateCupsd {
     // Returns an error text, empty on success.
     std::string Reset();
 
+    // For tests of a server that goes away or hangs: Kill ends it at once (its socket file
+    // stays, so clients are refused), Signal sends SIGSTOP or SIGCONT, Restart starts it again
+    // on the same folder. Queues added since the last start may be gone after a kill.
+    void Kill();
+    void Signal(int sig);
+    std::string Restart();
+    bool Running() const { return m_pid > 0; }
+
   private:
+    std::string Launch();
+
     std::string m_dir;
     pid_t m_pid = -1;
     std::string m_startError;
