@@ -24,7 +24,7 @@ endif()
 
 # The network: voldranectl in namespaces with no adapter, only virtual ones, and a network
 # card whose resolv.conf and lease files are missing, odd or garbage.
-foreach(scenario bare virtual dns lease)
+foreach(scenario bare virtual dns lease crowded)
     add_test(NAME faults_network_${scenario}
         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/faults_env/network_faults_test.py
             ${scenario} --voldranectl $<TARGET_FILE:voldranectl>)

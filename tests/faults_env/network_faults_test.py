@@ -169,10 +169,17 @@ class Env:
              f"{what}: auto set the office's printer")
 
 
-def wired(sb, label, address, dynamic=False):
+def wired(sb, label, address, dynamic=False, crowd=0):
     """A namespace with one veth, eth9, that the view shows as a network card, with an
-    address and a default route."""
+    address and a default route; after `crowd` veth pairs with addresses of their own."""
     ns = sb.netns(label)
+    if crowd:
+        batch = os.path.join(sb.tmp, "crowd.batch")
+        with open(batch, "w") as f:
+            for i in range(crowd):
+                f.write(f"link add vc{i}a type veth peer name vc{i}b\n"
+                        f"addr add 10.100.{i % 250}.{2 + i // 250}/24 dev vc{i}a\n")
+        sb.run("ip", "-n", ns, "-batch", batch, timeout=120)
     sb.run("ip", "-n", ns, "link", "add", "eth9", "type", "veth", "peer", "name", "peer9")
     lifetime = ["valid_lft", "600", "preferred_lft", "600"] if dynamic else []
     sb.run("ip", "-n", ns, "addr", "add", address, "dev", "eth9", *lifetime)
@@ -323,7 +330,21 @@ def scenario_lease(sb, e, c):
     e.expect_no_match(ns, view, c, "garbage leases")
 
 
+def scenario_crowded(sb, e, c):
+    """The network card behind 300 virtual adapters (600 interfaces, 300 addresses): the
+    kernel's answers span many datagrams, and detection still finds the card."""
+    ns, _ = wired(sb, "crowded", "10.91.0.5/24", crowd=300)
+    view = e.view(etc={"resolv.conf": THREE_SERVERS}, nics=["eth9"])
+    e.expect_detect(ns, view, c, "600 interfaces", ["10.91.0.5", "255.255.255.0", "10.91.0.1",
+                                                    "0.0.0.0", "10.91.0.53", "10.91.0.54",
+                                                    "0.0.0.0"])
+    e.office("Wired office", "Wired", ["10.91.0.77", "255.255.255.0", "10.91.0.1", "0.0.0.0",
+                                       "10.91.0.53", "10.91.0.54", "0.0.0.0"])
+    e.expect_match(ns, view, c, "600 interfaces", "Wired office", "Wired")
+
+
 SCENARIOS = {
+    "crowded": scenario_crowded,
     "bare": scenario_bare,
     "virtual": scenario_virtual,
     "dns": scenario_dns,
