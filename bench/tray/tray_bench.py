@@ -32,12 +32,28 @@ def status_kb(pid, key):
     raise KeyError(key)
 
 
-def pss_kb(pid):
+def rollup_kb(pid):
+    """Pss and Anonymous (heap, stacks, written data: what no other process can share) in
+    kB. Pss depends on which other processes map the same libraries at the moment."""
+    values = {}
     with open("/proc/%d/smaps_rollup" % pid) as f:
         for line in f:
-            if line.startswith("Pss:"):
-                return int(line.split()[1])
-    raise KeyError("Pss")
+            fields = line.split()
+            if len(fields) >= 2 and fields[1].isdigit():
+                values[fields[0].rstrip(":")] = int(fields[1])
+    return values["Pss"], values["Anonymous"]
+
+
+def cpu_seconds(pid):
+    """CPU time the process's live threads have used so far (schedstat: nanoseconds)."""
+    total = 0
+    for stat in glob.glob("/proc/%d/task/*/schedstat" % pid):
+        try:
+            with open(stat) as f:
+                total += int(f.read().split()[0])
+        except FileNotFoundError:  # a thread that just ended
+            pass
+    return total / 1e9
 
 
 def libraries(pid):
@@ -86,7 +102,8 @@ class Bench:
         self.memory = {}  # program -> {object: (Rss, Pss)} at its last run
 
     def one_run(self, argv):
-        """Start-up seconds, VmRSS kB, Pss kB of one start of `argv`."""
+        """Start-up seconds, VmRSS, Pss and Anonymous in kB, and CPU seconds used by the time the icon had
+        registered, of one start of `argv`."""
         before = len(self.desk.watcher_events("registered"))
         started = time.monotonic()
         proc = self.desk.spawn("run", argv)
@@ -99,15 +116,17 @@ class Bench:
             return events[before:] if len(events) > before else None
 
         event = wait_for("registration", registered, timeout=30, step=0.005)[0]
+        cpu = cpu_seconds(proc.pid)
         time.sleep(self.settle)
-        rss, pss = status_kb(proc.pid, "VmRSS"), pss_kb(proc.pid)
+        rss = status_kb(proc.pid, "VmRSS")
+        pss, anon = rollup_kb(proc.pid)
         self.libraries[argv[0]] = libraries(proc.pid)
         self.memory[argv[0]] = memory_by_object(proc.pid)
         self.desk.stop(proc)
         self.desk.procs.remove(("run", proc))
         wait_for("the icon to go", lambda: len(self.desk.watcher_events("unregistered"))
                  >= len(self.desk.watcher_events("registered")))
-        return event["t"] - started, rss, pss
+        return event["t"] - started, rss, pss, anon, cpu
 
     def idle(self, argv, seconds):
         proc = self.desk.spawn("idle", argv)
@@ -162,24 +181,25 @@ def main():
         if desk.default_printer() != "Laser-North":
             print("warning: the office was not applied (default: %s)" % desk.default_printer())
 
-        print("Start-up to icon registered, VmRSS and Pss after %.1f s; %d runs each"
+        print("Start-up to icon registered, memory %.1f s after it; %d runs each"
               % (args.settle, args.runs))
         med = {}
         for name in programs:
-            start, rss, pss = zip(*results[name])
-            med[name] = (statistics.median(start), statistics.median(rss),
-                         statistics.median(pss))
+            start, rss, pss, anon, cpu = zip(*results[name])
+            med[name] = [statistics.median(v) for v in (start, rss, pss, anon, cpu)]
             print(name)
             print("  " + median_line("start-up", start, "ms", 1000.0))
+            print("  " + median_line("CPU to icon", cpu, "ms", 1000.0))
             print("  " + median_line("VmRSS", rss, "MiB", 1 / 1024.0))
             print("  " + median_line("Pss", pss, "MiB", 1 / 1024.0))
-        ratios = [med["voldrane"][i] / med["floor"][i] for i in range(3)]
+            print("  " + median_line("Anonymous", anon, "MiB", 1 / 1024.0))
+        ratios = [med["voldrane"][i] / med["floor"][i] for i in range(5)]
         for what, ratio, target in (("start-up", ratios[0], START_TARGET),
                                      ("VmRSS", ratios[1], MEMORY_TARGET),
                                      ("Pss", ratios[2], MEMORY_TARGET)):
-            print("ratio voldrane/floor %-8s %.2fx  (target %.1fx: %s)"
+            print("ratio voldrane/floor %-9s %.2fx  (target %.1fx: %s)"
                   % (what, ratio, target, "meets" if ratio <= target else "MISSES"))
-
+        print("ratio voldrane/floor Anonymous %.2fx, CPU to icon %.2fx" % (ratios[3], ratios[4]))
         own, floor = bench.libraries[args.voldrane], bench.libraries[args.floor]
         print("shared objects mapped: voldrane %d, floor %d" % (len(own), len(floor)))
         for lib in sorted(own - floor):
