@@ -155,6 +155,15 @@ class OverStatusNotifier(TrayCase):
         self.assertEqual(self.window_names(), ["Voldrane Configuration"])
         self.assertIsNone(proc.poll(), self.log())
 
+    def test_tray_host_restart_gets_the_icon_back(self):
+        # A panel that restarts comes back with a new watcher; the icon must return to it.
+        proc = self.start()
+        self.wait_tooltip(self.wait_item(proc), NORTH)
+        watcher = next(p for label, p in self.desk.procs if label == "watcher")
+        self.desk.stop(watcher)
+        self.desk.start_watcher()
+        self.wait_tooltip(self.wait_item(proc), NORTH)
+
     def test_second_start_exits_at_once_and_adds_no_icon(self):
         first = self.start()
         item = self.wait_item(first)
