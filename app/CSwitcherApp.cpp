@@ -52,7 +52,7 @@ bool CSwitcherApp::InitInstance() {
     }
     setWindowIcon(res::LoadIcon(res::IDI_OFFICE));
 
-    m_area = platform::CreateNotificationArea(&res::LoadIcon);
+    if (!m_area) m_area = platform::CreateNotificationArea(&res::LoadIcon);
     if (!m_area->WaitUntilAvailable(TrayWaitMs())) {
         std::cerr << "voldrane: " << m_area->UnavailableReason() << '\n';
         m_exitCode = 1;
@@ -110,6 +110,10 @@ void CSwitcherApp::ReportStoreProblems() {
     }
     if (!readError.empty()) std::cerr << "voldrane: " << readError << '\n';
     if (!text.isEmpty()) ui::Prompt().ShowMessage(nullptr, text, ui::PromptIcon::Exclamation);
+}
+
+void CSwitcherApp::UseNotificationArea(std::unique_ptr<platform::INotificationArea> area) {
+    m_area = std::move(area);
 }
 
 void CSwitcherApp::OnAppAbout() {

@@ -32,6 +32,9 @@ class CSwitcherApp final : public QApplication {
     // "Exit" was chosen before the event loop ran (from a question or dialog at start-up).
     bool ExitRequested() const { return m_bExitRequested; }
 
+    // Uses `area` instead of the desktop's own (tests: a recording area). Before InitInstance.
+    void UseNotificationArea(std::unique_ptr<platform::INotificationArea> area);
+
     void OnAppAbout();
     void OnHelp(const std::string& page);
 
