@@ -6,6 +6,7 @@ if(NOT TARGET voldrane)
 endif()
 set(tray_e2e_cases
     OverStatusNotifier.test_start_applies_first_match_then_menu_choice_and_exit
+    OverStatusNotifier.test_no_matching_office_shows_so_and_asks
     OverStatusNotifier.test_activation_opens_one_configuration_window
     OverStatusNotifier.test_tray_host_restart_gets_the_icon_back
     OverStatusNotifier.test_second_start_exits_at_once_and_adds_no_icon

@@ -137,6 +137,23 @@ class OverStatusNotifier(TrayCase):
                  timeout=5)
         self.assertEqual(len(self.desk.watcher_events("registered")), 1)
 
+    def test_no_matching_office_shows_so_and_asks(self):
+        os.remove(self.desk.path("config", "Kestamor", "Voldrane.reg"))
+        self.desk.run([self.ctl, "add", "--name", "Elsewhere", "--ip", "10.99.0.5", "--mask",
+                       "255.255.0.0", "--dns1", "10.99.0.53", "--printer", SOUTH_PRINTER])
+        proc = self.start()
+        item = self.wait_item(proc)
+        self.wait_tooltip(item, "Cannot Determine Office Network")
+        # The question whether to add this network, asked with the icon in place.
+        wait_for("the question", self.window_names)
+        self.assertEqual(self.window_names(), ["Voldrane"])
+        self.assertNotEqual(self.desk.default_printer(), SOUTH_PRINTER)
+        # The menu works while the question waits.
+        item.click(find_entry(item.menu(), "Elsewhere")["id"])
+        self.wait_tooltip(item, "Elsewhere")
+        wait_for("the default printer to become " + SOUTH_PRINTER,
+                 lambda: self.desk.default_printer() == SOUTH_PRINTER, timeout=10)
+
     def test_activation_opens_one_configuration_window(self):
         # D-Bus hosts send Activate for a click and never a double click, so activation is
         # what opens the configuration; asking again only raises the open window.
