@@ -338,6 +338,220 @@ def scenario_kill_tray():
     box.cleanup()
 
 
+# --- 3. Broken stores and file systems ---------------------------------------------------
+
+GOOD = (b"Windows Registry Editor Version 5.00\n\n"
+        b"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300]\n"
+        b'"Office Name"="Head office"\n"IP Address"="10.1.0.5"\n"Subnet Mask"="255.255.0.0"\n'
+        b'"Default Gateway"="10.1.0.1"\n"DHCP Server"="10.1.0.2"\n"DNS Server 1"="10.1.0.3"\n'
+        b'"DNS Server 2"="10.1.0.4"\n"WINS Server"="0.0.0.0"\n"Default Printer"="Laser"\n\n'
+        b"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36301]\n"
+        b'"Office Name"="Branch"\n"IP Address"="10.2.0.5"\n"Subnet Mask"="255.255.0.0"\n'
+        b'"Default Gateway"="10.2.0.1"\n"DHCP Server"="10.2.0.2"\n"DNS Server 1"="10.2.0.3"\n'
+        b'"DNS Server 2"="10.2.0.4"\n"WINS Server"="0.0.0.0"\n"Default Printer"="Ink"\n')
+# Damage as it happens: a line lost its closing quote, a stray line, a file cut off.
+CORRUPT = (GOOD.replace(b'"Subnet Mask"="255.255.0.0"\n"Default Gateway"="10.1',
+                        b'"Subnet Mask"="255.255.0.0\n#garbage here\n"Default Gateway"="10.1')
+           [:-30])
+
+
+def backups(box):
+    return [n for n in sorted(os.listdir(box.folder)) if n.startswith("Voldrane.reg.bak-")]
+
+
+def kept(box, original, what):
+    """The original bytes are still there: in the file, or in a backup beside it."""
+    copies = [box.read()] if os.path.isfile(box.path) else []
+    copies += [box.read(os.path.join(box.folder, b)) for b in backups(box)]
+    return expect(original in copies, f"{what}: the original bytes are gone")
+
+
+def tray_start(box, user=None):
+    r = box.driver("tray-start", user=user, timeout=60)
+    if not expect(r.returncode == 0, f"tray-start: exit {r.returncode} "
+                  f"{r.stderr.decode(errors='replace')[-1000:]}"):
+        return {"running": False, "messages": [], "questions": []}
+    state = json.loads(r.stdout)
+    expect(state["running"], f"the tray program did not start: {state}")
+    return state
+
+
+def tray_save(box):
+    """The tray program's New, once; returns what the user was told."""
+    r = box.driver("tray-writer", "T", "1", "1", timeout=60)
+    return r.returncode, r.stderr.decode(errors="replace")
+
+
+def case_corrupt():
+    for what, damaged in (("damaged lines", CORRUPT), ("binary garbage", bytes(range(256)) * 8)):
+        # Each program meets the damaged file first: a program that wrote to the store has
+        # replaced it (the original kept as a backup).
+        box = Sandbox()
+        os.makedirs(box.folder)
+        with open(box.path, "wb") as f:
+            f.write(damaged)
+        code, out, err = box.ctl("list", check_status=0)
+        expect("could not be read" in err, f"{what}: list does not say so: {err!r}")
+        if damaged is CORRUPT:
+            expect("Branch" in out, f"{what}: the readable office is not listed: {out!r}")
+        kept(box, damaged, f"{what}, after list")
+        with open(box.path, "wb") as f:
+            f.write(damaged)
+        state = tray_start(box)
+        text = "\n".join(state["messages"])
+        expect("Parts of the settings file could not be read and were left out" in text
+               and box.path in text, f"{what}: the tray program's message: {text!r}")
+        kept(box, damaged, f"{what}, after the tray program started")
+        box.ctl("add", "--name", "New", check_status=0)
+        kept(box, damaged, f"{what}, after an add")
+        # What could be read is written back; the rest lives on in the backup.
+        state = box.check()
+        expect(not state["issues"], f"{what}, after an add: {state['issues'][:3]}")
+        box.cleanup()
+    figure("corrupt stores", "damaged lines and binary garbage: reported, originals kept")
+
+
+def case_empty():
+    box = Sandbox()
+    os.makedirs(box.folder)
+    open(box.path, "wb").close()
+    code, out, err = box.ctl("list", check_status=0)
+    expect(out == "" and err == "", f"empty store: {out!r} {err!r}")
+    state = tray_start(box)
+    expect(state["messages"] == [], f"empty store: the tray program said {state['messages']}")
+    box.ctl("add", "--name", "First", check_status=0)
+    expect(len(box.check()["offices"]) == 1, "empty store: the add did not land")
+    box.cleanup()
+
+
+def case_directory():
+    box = Sandbox()
+    os.makedirs(os.path.join(box.path, "inside"))
+    code, out, err = box.ctl("list", check_status=3)
+    expect(f"cannot read {box.path}: Is a directory" in err, f"directory: list said {err!r}")
+    code, out, err = box.ctl("add", "--name", "X", check_status=3)
+    expect("Is a directory" in err, f"directory: add said {err!r}")
+    state = tray_start(box)
+    text = "\n".join(state["messages"])
+    expect("The settings file cannot be read" in text and "Is a directory" in text,
+           f"directory: the tray program's message: {text!r}")
+    code, err = tray_save(box)
+    expect(code == 3 and "could not be saved" in err and "Is a directory" in err,
+           f"directory: the tray program's save: {code} {err[-500:]!r}")
+    expect(os.listdir(box.path) == ["inside"], "directory: its contents changed")
+    box.cleanup()
+
+
+def case_unreadable():
+    box = Sandbox()
+    os.makedirs(box.folder)
+    with open(box.path, "wb") as f:
+        f.write(GOOD)
+    os.chmod(box.path, 0)
+    subprocess.run(["chown", "-R", "65534:65534", box.root], check=True)
+    code, out, err = box.ctl("list", user=65534, check_status=3)
+    expect(f"cannot read {box.path}: Permission denied" in err, f"unreadable: list said {err!r}")
+    code, out, err = box.ctl("add", "--name", "X", user=65534, check_status=3)
+    expect("Permission denied" in err, f"unreadable: add said {err!r}")
+    state = tray_start(box, user=65534)
+    text = "\n".join(state["messages"])
+    expect("The settings file cannot be read" in text and "Permission denied" in text,
+           f"unreadable: the tray program's message: {text!r}")
+    expect(box.read() == GOOD, "unreadable: the file changed")
+    box.cleanup()
+
+
+def in_private_mount(case):
+    """Runs `case` in a child with its own mount namespace: its tmpfs mounts are seen by it
+    and its children only, and end with it."""
+    r = subprocess.run(["unshare", "--mount", "--propagation", "private", "/usr/bin/python3",
+                        os.path.abspath(__file__), case, "--voldranectl", ARGS.voldranectl,
+                        "--driver", ARGS.driver], capture_output=True, timeout=120)
+    out = r.stdout.decode(errors="replace")
+    sys.stdout.write(out)
+    if r.returncode != 0:
+        fail(f"{case}: exit {r.returncode}: {r.stderr.decode(errors='replace')[-1000:]}")
+
+
+def mounted_box(size):
+    box = Sandbox()
+    os.makedirs(box.config)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0700", "tmpfs",
+                    box.config], check=True)
+    return box
+
+
+def ns_readonly():
+    box = mounted_box("1m")
+    box.ctl("add", "--name", "Head office", check_status=0)
+    box.ctl("add", "--name", "Branch", check_status=0)
+    subprocess.run(["mount", "-o", "remount,ro", box.config], check=True)
+    before = box.read()
+    code, out, err = box.ctl("list", check_status=0)
+    expect("Branch" in out, "read-only: list")
+    key = out.split()[0]
+    for args in (["add", "--name", "X"], ["edit", key, "--name", "Y"], ["remove", key],
+                 ["set", "auto-detect", "off"]):
+        code, out, err = box.ctl(*args, check_status=3)
+        expect(f"cannot write {box.path}: Read-only file system" in err,
+               f"read-only: {args[0]} said {err!r}")
+    state = tray_start(box)
+    expect(state["messages"] == [], f"read-only: the tray program said {state['messages']}")
+    code, err = tray_save(box)
+    expect(code == 3 and "could not be saved" in err and "Read-only file system" in err,
+           f"read-only: the tray program's save: {code} {err[-500:]!r}")
+    expect(box.read() == before, "read-only: the file changed")
+
+
+def ns_full():
+    box = mounted_box("64k")
+    box.ctl("add", "--name", "Head office", "--printer", "p" * 500, check_status=0)
+    with open(os.path.join(box.folder, "damaged.reg"), "wb") as f:
+        f.write(CORRUPT)
+    before = box.read()
+    # Fill the file system to its last block.
+    try:
+        with open(os.path.join(box.config, "filler"), "wb") as f:
+            while True:
+                f.write(b"f" * 4096)
+                f.flush()
+    except OSError:
+        pass
+    code, out, err = box.ctl("list", check_status=0)
+    key = out.split()[0]
+    for args in (["add", "--name", "X" * 3000], ["edit", key, "--printer", "q" * 3000]):
+        code, out, err = box.ctl(*args, check_status=3)
+        expect(f"cannot write {box.path}: No space left on device" in err,
+               f"full: {args[0]} said {err!r}")
+    code, err = tray_save(box)
+    expect(code == 3 and "could not be saved" in err and "No space left on device" in err,
+           f"full: the tray program's save: {code} {err[-500:]!r}")
+    expect(box.read() == before, "full: the file changed")
+    expect(leftovers(box) == ["damaged.reg"], f"full: left behind {leftovers(box)}")
+    # A damaged store on a full disk: the file stays as it is, whether or not a backup fitted.
+    os.replace(os.path.join(box.folder, "damaged.reg"), box.path)
+    code, out, err = box.ctl("add", "--name", "X" * 3000, check_status=3)
+    expect("No space left on device" in err.splitlines()[-1],
+           f"full, damaged: add said {err!r}")
+    expect(box.read() == CORRUPT, "full, damaged: the file changed")
+    for name in backups(box):  # the backup may fit where the new file did not
+        expect(box.read(os.path.join(box.folder, name)) == CORRUPT, f"full, damaged: {name}")
+
+
+def scenario_broken_stores():
+    if os.geteuid() != 0:
+        fail("needs root: private mounts, and a second user for an unreadable file")
+        return
+    start = time.monotonic()
+    case_corrupt()
+    case_empty()
+    case_directory()
+    case_unreadable()
+    in_private_mount("ns-readonly")
+    in_private_mount("ns-full")
+    figure("wall seconds", f"{time.monotonic() - start:.1f}")
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -349,6 +563,9 @@ def main():
         "concurrent": scenario_concurrent,
         "kill-ctl": scenario_kill_ctl,
         "kill-tray": scenario_kill_tray,
+        "broken-stores": scenario_broken_stores,
+        "ns-readonly": ns_readonly,
+        "ns-full": ns_full,
     }
     scenarios[ARGS.scenario]()
     if FAILURES:
