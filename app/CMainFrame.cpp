@@ -3,6 +3,7 @@
 #include <QString>
 #include <iostream>
 
+#include "app/DisplayText.h"
 #include "network/Detection.h"
 #include "network/Matching.h"
 #include "offices/OfficeStore.h"
@@ -151,23 +152,22 @@ void CMainFrame::OnMenuCommand(int command) {
 }
 
 std::string CMainFrame::MenuText(const std::string& name) {
+    // Counted in characters of what is shown: a byte that is not UTF-8 shows as one.
+    const std::string shown = DisplayText(name);
     std::string text;
     size_t kept = 0;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if ((c & 0xC0) != 0x80) {  // a character starts here
-            if (kept == kMenuTextMax) {
-                text += "...";
-                break;
-            }
-            ++kept;
+    for (size_t i = 0; i < shown.size();) {
+        const size_t n = Utf8CharLength(shown, i);
+        if (kept == kMenuTextMax) {
+            text += "...";
+            break;
         }
-        if (c < 0x20 || c == 0x7F)
-            text += ' ';
-        else if (c == '&')
+        ++kept;
+        if (shown[i] == '&')
             text += "&&";
         else
-            text += static_cast<char>(c);
+            text.append(shown, i, n);
+        i += n;
     }
     return text;
 }

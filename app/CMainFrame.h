@@ -79,8 +79,9 @@ class CMainFrame final : public platform::INotificationOwner,
 
     const CTrayIcon& TrayIcon() const { return m_trayIcon; }
 
-    // An office name as a menu entry shows it: control characters as spaces, '&' doubled
-    // (a single one would mark a keyboard shortcut), long names cut with "...".
+    // An office name as a menu entry shows it: control characters as spaces, bytes that are
+    // not UTF-8 as U+FFFD, '&' doubled (a single one would mark a keyboard shortcut), names
+    // of more than 64 characters cut with "...".
     static std::string MenuText(const std::string& name);
 
   private:

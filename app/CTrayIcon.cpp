@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/DisplayText.h"
+
 namespace voldrane {
 
 using platform::kNifIcon;
@@ -24,13 +26,15 @@ CTrayIcon::~CTrayIcon() {
 }
 
 void CTrayIcon::CopyTip(char (&field)[platform::kTipSize], const std::string& text) {
-    size_t n = std::min(text.size(), platform::kTipSize - 1);
+    // The tip is one line of valid UTF-8, whatever the stored name holds.
+    const std::string shown = DisplayText(text);
+    size_t n = std::min(shown.size(), platform::kTipSize - 1);
     // Never end inside a character: step back over continuation bytes (10xxxxxx) to the
     // start of the character that does not fit, and cut before it.
-    if (n < text.size()) {
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    if (n < shown.size()) {
+        while (n > 0 && (static_cast<unsigned char>(shown[n]) & 0xC0) == 0x80) --n;
     }
-    std::memcpy(field, text.data(), n);
+    std::memcpy(field, shown.data(), n);
     std::memset(field + n, 0, platform::kTipSize - n);
 }
 

@@ -47,8 +47,8 @@ class CTrayIcon {
     bool IsActive() const { return m_bActive; }
     bool IsHidden() const { return m_bHidden; }
 
-    // Copies `text` into a tooltip field: at most 127 bytes, cut at a UTF-8 character
-    // boundary, zero-terminated.
+    // Copies `text` into a tooltip field as DisplayText shows it (valid UTF-8, no control
+    // characters): at most 127 bytes, cut at a character boundary, zero-terminated.
     static void CopyTip(char (&field)[platform::kTipSize], const std::string& text);
 
   private:

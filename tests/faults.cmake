@@ -9,7 +9,7 @@ if(TARGET voldrane_app)
     target_include_directories(store_driver PRIVATE ${PROJECT_SOURCE_DIR})
     add_dependencies(store_driver voldranectl)
 
-    foreach(scenario concurrent kill-ctl kill-tray broken-stores)
+    foreach(scenario concurrent kill-ctl kill-tray broken-stores hostile)
         add_test(NAME faults_store_${scenario}
             COMMAND /usr/bin/python3 ${FAULTS_STORE_DIR}/store_faults.py ${scenario}
                 --voldranectl $<TARGET_FILE:voldranectl> --driver $<TARGET_FILE:store_driver>)

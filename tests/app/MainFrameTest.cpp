@@ -365,6 +365,11 @@ TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
     std::string umlauts;
     for (int i = 0; i < 70; ++i) umlauts += "\xC3\xA4";
     EXPECT_EQ(CMainFrame::MenuText(umlauts), umlauts.substr(0, 128) + "...");
+    // Bytes that are not UTF-8 (a hand-edited store) count as one character each.
+    std::string replaced;
+    for (int i = 0; i < 64; ++i) replaced += "\xEF\xBF\xBD";
+    EXPECT_EQ(CMainFrame::MenuText(std::string(1000, '\x80')), replaced + "...");
+    EXPECT_EQ(CMainFrame::MenuText("B\xFCro"), "B\xEF\xBF\xBDro");
 }
 
 // The add-current-network flow with the real configuration dialog: only the office dialog

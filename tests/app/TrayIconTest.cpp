@@ -82,6 +82,8 @@ TEST(TrayIconTest, CreateFailuresLeaveItInactiveAndChangesDoNothing) {
 
 TEST(TrayIconTest, TooltipHoldsAtMost127BytesCutBetweenCharacters) {
     const std::string a126(126, 'a');
+    std::string replaced42;  // 42 replacement characters of 3 bytes: 126 bytes
+    for (int i = 0; i < 42; ++i) replaced42 += "\xEF\xBF\xBD";
     struct Case {
         const char* name;
         std::string text;
@@ -97,6 +99,10 @@ TEST(TrayIconTest, TooltipHoldsAtMost127BytesCutBetweenCharacters) {
          std::string(125, 'a')},
         {"4-byte character across the end", a126 + "\xF0\x9F\x8F\xA2", a126},
         {"short text with a multibyte char", "B\xC3\xBCro", "B\xC3\xBCro"},
+        // Stored names may hold any bytes; the tip stays one line of valid UTF-8.
+        {"bytes that are not UTF-8", "B\xFCro\xC3", "B\xEF\xBF\xBDro\xEF\xBF\xBD"},
+        {"control characters", "A\nB\tC\x1B", "A B C "},
+        {"only stray continuation bytes", std::string(200, '\x80'), replaced42},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

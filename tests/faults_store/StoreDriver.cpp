@@ -12,7 +12,7 @@
 //   store_driver rewrite-all N saves the first N offices again as the tray program's Edit
 //       does, loads them anew, and says whether every value came back the same.
 //   store_driver check FILE    parses FILE as the store; prints its offices and problems as
-//       JSON.
+//       JSON (check-hex: the values as hex digits of their bytes).
 //   store_driver watch FILE STOP  checks FILE over and over until the file STOP exists;
 //       prints how many reads there were and how many found it damaged.
 #include <QApplication>
@@ -207,6 +207,26 @@ int TrayStart(int argc, char** argv) {
     return 0;
 }
 
+// How a text would reach the user: valid UTF-8 or not, its characters (a doubled '&' shows
+// as one) and whether it holds control characters.
+Json Shape(const std::string& text) {
+    const QString q = QString::fromUtf8(text);
+    const bool valid = q.toUtf8().toStdString() == text;
+    int chars = 0;
+    bool control = false;
+    for (qsizetype i = 0; i < q.size(); ++i) {
+        if (q[i].isLowSurrogate()) continue;
+        if (q[i] == u'&' && i + 1 < q.size() && q[i + 1] == u'&') ++i;
+        control |= q[i].unicode() < 0x20 || q[i].unicode() == 0x7F;
+        ++chars;
+    }
+    return Json{{"valid", valid},
+                {"bytes", text.size()},
+                {"chars", chars},
+                {"control", control},
+                {"ellipsis", q.endsWith(QStringLiteral("..."))}};
+}
+
 int TrayMenu() {
     RecordingPrompt prompt;
     RecordingNotificationArea area;
@@ -221,18 +241,22 @@ int TrayMenu() {
     const auto tip = [&] { return area.shown[res::kTrayIconId].tip; };
     Json out;
     out["offices"] = frame.Offices().GetSize();
-    out["startTip"] = tip();
+    out["startTip"] = Shape(tip());
     const std::vector<platform::MenuEntry> menu = area.menus[res::kTrayIconId];
     Json texts = Json::array(), tips = Json::array();
     int enabled = 0;
+    QElapsedTimer clock;
+    clock.start();
     for (const auto& e : menu.at(1).children) {
-        texts.push_back(e.text);
-        if (e.enabled && e.command != res::ID_NETWORK_AUTODETECT) {
+        if (e.command == res::ID_NETWORK_AUTODETECT) continue;
+        texts.push_back(Shape(e.text));
+        if (e.enabled) {
             ++enabled;
             frame.OnMenuCommand(e.command);
-            tips.push_back(tip());
+            tips.push_back(Shape(tip()));
         }
     }
+    out["chooseAllMs"] = clock.elapsed();
     out["menu"] = texts;
     out["enabled"] = enabled;
     out["tips"] = tips;
@@ -280,7 +304,15 @@ int RewriteAll(int count) {
 
 // The file as a reader that takes no lock sees it: every office key must hold its nine
 // texts, and nothing may be unreadable.
-Json Analyse(const std::string& path) {
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char* kDigits = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes) out += {kDigits[b >> 4], kDigits[b & 15]};
+    return out;
+}
+
+// `hex`: values as hex digits of their bytes, so that any bytes can be compared.
+Json Analyse(const std::string& path, bool hex = false) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Json{{"missing", true}};
     std::stringstream bytes;
@@ -308,7 +340,8 @@ Json Analyse(const std::string& path) {
                 whole = false;
                 continue;
             }
-            values[name] = std::string(v->value.data.begin(), v->value.data.end());
+            values[name] =
+                hex ? Hex(v->value.data) : std::string(v->value.data.begin(), v->value.data.end());
         }
         if (!whole) partial.push_back(key.name);
         offices[key.name] = values;
@@ -318,8 +351,8 @@ Json Analyse(const std::string& path) {
     return out;
 }
 
-int Check(const std::string& path) {
-    std::cout << Dump(Analyse(path)) << std::endl;
+int Check(const std::string& path, bool hex) {
+    std::cout << Dump(Analyse(path, hex)) << std::endl;
     return 0;
 }
 
@@ -347,7 +380,8 @@ int Watch(const std::string& path, const std::string& stopFile) {
 int main(int argc, char** argv) {
     using namespace voldrane::test;
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "check" && argc == 3) return Check(argv[2]);
+    if (mode == "check" && argc == 3) return Check(argv[2], false);
+    if (mode == "check-hex" && argc == 3) return Check(argv[2], true);
     if (mode == "watch" && argc == 4) return Watch(argv[2], argv[3]);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (mode == "tray-start") return TrayStart(argc, argv);

@@ -552,6 +552,125 @@ def scenario_broken_stores():
     figure("wall seconds", f"{time.monotonic() - start:.1f}")
 
 
+# --- 4. Hostile values -----------------------------------------------------------------
+
+HOSTILE_NAMES = [
+    b"a" * 1023,  # the longest text that reads back
+    b"b" * 1024,  # one more: reads as absent
+    b"c" * 100000,
+    b"\x80" * 1000,  # continuation bytes with nothing to continue
+    b"\xff\xfe bad \xc3( UTF-8 \xed\xa0\x80 surrogate",
+    b"line1\nline2\ttab\x07bell\x1b[31mred\x7f",
+    b'He said "hi" \\\\server\\share\\ C:\\path\\',
+    "\u00dc".encode() * 200,
+    "\U0001F3E2".encode() * 100,
+    b"&" * 100,
+    b"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\X]",
+    b'"=hex(1):00,00',
+]
+
+
+def menu_sane(state, what):
+    for i, t in enumerate(state["menu"]):
+        if not expect(t["valid"] and not t["control"] and
+                      (t["chars"] <= 64 or (t["chars"] == 67 and t["ellipsis"])),
+                      f"{what}: menu entry {i}: {t}"):
+            break
+    for i, t in enumerate(state["tips"] + [state["startTip"]]):
+        if not expect(t["valid"] and not t["control"] and t["bytes"] <= 127,
+                      f"{what}: tooltip {i}: {t}"):
+            return
+
+
+def tray_menu(box):
+    t0 = time.monotonic()
+    r = box.driver("tray-menu", timeout=120)
+    seconds = time.monotonic() - t0
+    if not expect(r.returncode == 0, f"tray-menu: exit {r.returncode} "
+                  f"{r.stderr.decode(errors='replace')[-1000:]}"):
+        return None, seconds
+    return json.loads(r.stdout), seconds
+
+
+def readable(hexvalue):
+    """What a value reads back as: texts of more than 1023 bytes read as absent."""
+    return hexvalue if len(hexvalue) // 2 <= 1023 else ""
+
+
+def scenario_hostile():
+    box = Sandbox()
+    start = time.monotonic()
+    for i, name in enumerate(HOSTILE_NAMES):
+        r = subprocess.run([ARGS.voldranectl.encode(), b"add", b"--name", name, b"--printer",
+                            HOSTILE_NAMES[-1 - i]], env=box.env, capture_output=True)
+        expect(r.returncode == 0, f"add hostile {i}: {r.returncode} {r.stderr[-300:]!r}")
+    sound(box.check(), "hostile values")
+    code, out, err = box.ctl("list", "--json", check_status=0)
+    expect(len(json.loads(out)) == len(HOSTILE_NAMES), "list --json of hostile values")
+
+    state, _ = tray_menu(box)
+    if state:
+        expect(state["offices"] == len(HOSTILE_NAMES), f"tray: {state['offices']} offices")
+        menu_sane(state, "hostile values")
+
+    # Saved again as the tray program's Edit saves: every value comes back the same.
+    r = box.driver("rewrite-all", str(len(HOSTILE_NAMES)))
+    if expect(r.returncode == 0, f"rewrite-all: {r.stderr[-300:]!r}"):
+        expect(json.loads(r.stdout)["differ"] == [], f"rewrite-all: {r.stdout[:300]!r}")
+
+    # Exported and imported into another user's store: every value that reads back arrives.
+    exported = os.path.join(box.root, "export.reg")
+    box.ctl("export", exported, check_status=0)
+    other = Sandbox()
+    code, out, err = other.ctl("import", exported, check_status=0)
+    expect(out.strip() == f"Added {len(HOSTILE_NAMES)} offices", f"import: {out!r}")
+
+    def contents(b):
+        r = subprocess.run([ARGS.driver, "check-hex", b.path], capture_output=True)
+        offices = json.loads(r.stdout)["offices"].values()
+        return sorted(tuple(readable(v) for v in o.values()) for o in offices)
+
+    expect(contents(box) == contents(other), "export and import changed values")
+    hostile_seconds = time.monotonic() - start
+    other.cleanup()
+    box.cleanup()
+
+    # 10,000 offices, written as a registry editor would write them.
+    box = Sandbox()
+    os.makedirs(box.folder)
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for n in range(10000):
+        lines.append(f"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\{n:08X}]")
+        lines.append(f'"Office Name"="Office {n} ' + "x" * (n % 90) + '"')
+        for v in ("IP Address", "Subnet Mask", "Default Gateway", "DHCP Server",
+                  "DNS Server 1", "DNS Server 2", "WINS Server"):
+            lines.append(f'"{v}"="10.{n // 256 % 256}.{n % 256}.1"')
+        lines.append(f'"Default Printer"="P{n}"')
+        lines.append("")
+    with open(box.path, "w") as f:
+        f.write("\n".join(lines))
+    t0 = time.monotonic()
+    code, out, err = box.ctl("list", "--json", check_status=0)
+    list_seconds = time.monotonic() - t0
+    expect(len(json.loads(out)) == 10000, "list of 10,000 offices")
+    state, menu_seconds = tray_menu(box)
+    if state:
+        expect(state["offices"] == 10000 and len(state["menu"]) == 10000,
+               f"tray: {state['offices']} offices, {len(state['menu'])} menu entries")
+        expect(state["enabled"] == 100, f"tray: {state['enabled']} offices can be chosen")
+        menu_sane(state, "10,000 offices")
+        figure("10,000 offices: choosing each of the 100 enabled entries, ms",
+               state["chooseAllMs"])
+    t0 = time.monotonic()
+    box.ctl("add", "--name", "one more", check_status=0)
+    add_seconds = time.monotonic() - t0
+    figure("hostile values: wall seconds", f"{hostile_seconds:.1f}")
+    figure("10,000 offices: voldranectl list --json seconds", f"{list_seconds:.2f}")
+    figure("10,000 offices: tray start-up and menu seconds", f"{menu_seconds:.2f}")
+    figure("10,000 offices: voldranectl add seconds", f"{add_seconds:.2f}")
+    box.cleanup()
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -564,6 +683,7 @@ def main():
         "kill-ctl": scenario_kill_ctl,
         "kill-tray": scenario_kill_tray,
         "broken-stores": scenario_broken_stores,
+        "hostile": scenario_hostile,
         "ns-readonly": ns_readonly,
         "ns-full": ns_full,
     }
