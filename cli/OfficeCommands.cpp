@@ -191,7 +191,17 @@ int RunEdit(const Command& self, const std::vector<std::string>& args, std::ostr
     COfficeNetwork office = s.offices.ElementAt(position);
     if (const std::string problem = ApplyOfficeOptions(*parsed, office); !problem.empty())
         return Fail(self, err, problem, kExitUsage);
-    if (!RewriteOffice(s.registry, office, &error)) return Fail(self, err, error, kExitFailure);
+    // Only the values asked for are written: another program may have changed the others, or
+    // removed the office, since it was read.
+    std::array<bool, 9> fields{};
+    fields[0] = parsed->Has("name");
+    fields[8] = parsed->Has("printer");
+    for (int i = 0; i < 7; ++i)
+        fields[static_cast<size_t>(i) + 1] =
+            parsed->Has("current") || parsed->Has(kAddressOptions[i]);
+    bool gone = false;
+    if (!UpdateOffice(s.registry, office, fields, gone, &error))
+        return Fail(self, err, error, gone ? kExitUsage : kExitFailure);
     return kExitOk;
 }
 

@@ -125,6 +125,37 @@ bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::strin
     return Outcome(registry.Apply(ops), 1, office.m_strKeyName, error);
 }
 
+bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
+                  const std::array<bool, 9>& fields, bool& gone, std::string* error) {
+    gone = false;
+    const std::string path = OfficePath(office.m_strKeyName);
+    std::vector<RegOp> ops;
+    for (int i = 0; i < kOfficeValueCount; ++i) {
+        const auto stored = registry.Store().QueryValue(path, OfficeValueName(i));
+        if (!fields[static_cast<size_t>(i)] && stored && stored->type == kRegSz) continue;
+        const std::string& text = OfficeField(office, i);
+        ops.push_back(
+            {RegOp::SetValue, path, OfficeValueName(i), {kRegSz, {text.begin(), text.end()}}});
+    }
+    RegApplyResult r;
+    if (ops.empty()) {  // nothing to change
+        r.succeeded = {registry.Store().KeyExists(path)};
+    } else {
+        r = registry.Apply(ops);
+    }
+    if (!r.written) {
+        if (error) *error = r.error;
+        return false;
+    }
+    // A value is set only in a key that exists: the office was removed meanwhile.
+    if (!r.succeeded.at(0)) {
+        gone = true;
+        if (error) *error = "no office has the key \"" + office.m_strKeyName + "\"";
+        return false;
+    }
+    return true;
+}
+
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now) {
     // Two offices made within one second must not share a key: take the next free second.
     while (registry.Store().KeyExists(OfficePath(HexName(now)))) ++now;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -28,6 +29,16 @@ bool DeleteOfficeKey(CRegistry& registry, const std::string& keyName, std::strin
 
 // Edit's delete-then-save as one unit: afterwards the key holds exactly the nine values.
 bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);
+
+// An edit from a program that does not keep the office in memory (voldranectl): sets the
+// values picked by `fields` (by their place in the office key: 0 "Office Name", 1 to 7 the
+// network's texts, 8 "Default Printer") to the office's texts in one write, and any of the
+// nine that the key lacks. The other values stay as they are in the store, with what another
+// program changed meanwhile. The key must exist: when it does not (any more) nothing is
+// written, `gone` is set and the result is false. False with `error` when the store cannot be
+// written.
+bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
+                  const std::array<bool, 9>& fields, bool& gone, std::string* error = nullptr);
 
 // The creation time as "%X"; when a key of that name exists, the next free second.
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);

@@ -241,6 +241,33 @@ TEST_F(StoreTest, EditKeepsTheKeyAndLeavesExactlyTheNineValues) {
     EXPECT_EQ(Load().GetSize(), 1);
 }
 
+TEST_F(StoreTest, UpdateWritesOnlyTheValuesAskedForAndNeverBringsAnOfficeBack) {
+    ASSERT_TRUE(SaveOffice(reg, Office("3FF36300", "Head office")));
+    const std::string path = kOffices + "\\3FF36300";
+    // Read by one program; meanwhile another changes the printer and drops a value.
+    COfficeNetwork read = Load().ElementAt(0);
+    Set(path, "Default Printer", {kRegSz, {'I', 'n', 'k'}});
+    store.Apply({{RegOp::DeleteValue, path, "WINS Server", {}}});
+    read.m_strOfficeName = "Main office";
+    std::array<bool, 9> fields{};
+    fields[0] = true;
+    bool gone = true;
+    ASSERT_TRUE(UpdateOffice(reg, read, fields, gone));
+    EXPECT_FALSE(gone);
+    const COfficeNetwork now = Load().ElementAt(0);
+    EXPECT_EQ(now.m_strOfficeName, "Main office");
+    EXPECT_EQ(now.m_strDefaultPrinter, "Ink");             // the other program's change
+    EXPECT_EQ(now.m_network.m_strWINSServer, "10.1.0.6");  // a lacking value is filled
+    EXPECT_EQ(FindUserKey(store.Tree(), path)->values.size(), 9u);
+
+    ASSERT_TRUE(DeleteOfficeKey(reg, "3FF36300"));
+    std::string error;
+    EXPECT_FALSE(UpdateOffice(reg, read, fields, gone, &error));
+    EXPECT_TRUE(gone);
+    EXPECT_NE(error.find("3FF36300"), std::string::npos);
+    EXPECT_FALSE(store.KeyExists(path));
+}
+
 TEST_F(StoreTest, KeyNamesAreTheCreationTimeAndNeverShared) {
     const std::time_t t2004 = 1072915200;  // 2004-01-01 00:00:00 UTC
     EXPECT_EQ(MakeOfficeKeyName(reg, t2004), "3FF36300");

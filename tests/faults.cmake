@@ -9,10 +9,15 @@ if(TARGET voldrane_app)
     target_include_directories(store_driver PRIVATE ${PROJECT_SOURCE_DIR})
     add_dependencies(store_driver voldranectl)
 
-    foreach(scenario concurrent kill-ctl kill-tray broken-stores hostile)
+    # Stops a writer between its read and its write, for races decided by the test.
+    add_library(pause_before_write MODULE ${FAULTS_STORE_DIR}/PauseBeforeWrite.cpp)
+    add_dependencies(store_driver pause_before_write)
+
+    foreach(scenario concurrent same-office kill-ctl kill-tray broken-stores hostile)
         add_test(NAME faults_store_${scenario}
             COMMAND /usr/bin/python3 ${FAULTS_STORE_DIR}/store_faults.py ${scenario}
-                --voldranectl $<TARGET_FILE:voldranectl> --driver $<TARGET_FILE:store_driver>)
+                --voldranectl $<TARGET_FILE:voldranectl> --driver $<TARGET_FILE:store_driver>
+                --pause-lib $<TARGET_FILE:pause_before_write>)
         set_tests_properties(faults_store_${scenario} PROPERTIES LABELS faults TIMEOUT 150)
     endforeach()
 endif()

@@ -219,6 +219,57 @@ def scenario_concurrent():
     box.cleanup()
 
 
+class Paused:
+    """A voldranectl run stopped after it has read the store, before it writes."""
+
+    def __init__(self, box, *args):
+        self.dir = os.path.join(box.root, "pause")
+        os.makedirs(self.dir, exist_ok=True)
+        env = dict(box.env, LD_PRELOAD=ARGS.pause_lib, PAUSE_BEFORE_WRITE_DIR=self.dir)
+        self.proc = subprocess.Popen([ARGS.voldranectl, *args], env=env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        paused = os.path.join(self.dir, f"paused-{self.proc.pid}")
+        end = time.monotonic() + 30
+        while not os.path.exists(paused) and self.proc.poll() is None and time.monotonic() < end:
+            time.sleep(0.002)
+        expect(os.path.exists(paused), f"voldranectl {' '.join(args)} never came to write")
+
+    def finish(self):
+        open(os.path.join(self.dir, f"go-{self.proc.pid}"), "w").close()
+        out, err = self.proc.communicate(timeout=60)
+        return self.proc.returncode, out.decode(errors="replace"), err.decode(errors="replace")
+
+
+def scenario_same_office():
+    """voldranectl edits that read the office before another program's change to it, and
+    write after it: an edit of another field, a remove. Neither change may be undone."""
+    box = Sandbox()
+    code, out, _ = box.ctl("add", "--name", "Shared", "--printer", "Old", check_status=0)
+    key = out.strip()
+    start = time.monotonic()
+
+    edit = Paused(box, "edit", key, "--name", "New name")
+    box.ctl("edit", key, "--printer", "New printer", check_status=0)
+    code, _, err = edit.finish()
+    expect(code == 0, f"edit: {code} {err}")
+    got = box.check()["offices"][key]
+    expect((got["Office Name"], got["Default Printer"]) == ("New name", "New printer"),
+           f"two edits of one office: {got['Office Name']!r}, {got['Default Printer']!r}")
+
+    code, out, _ = box.ctl("add", "--name", "Doomed", check_status=0)
+    doomed = out.strip()
+    edit = Paused(box, "edit", doomed, "--printer", "P")
+    box.ctl("remove", doomed, check_status=0)
+    code, _, err = edit.finish()
+    expect(code == 2 and f'no office has the key "{doomed}"' in err,
+           f"edit of an office removed meanwhile: {code} {err!r}")
+    state = box.check()
+    expect(doomed not in state["offices"], "an edit brought a removed office back")
+    sound(state, "after the races")
+    figure("same office: wall seconds", f"{time.monotonic() - start:.1f}")
+    box.cleanup()
+
+
 # --- 2. Writers killed at random moments ------------------------------------------------
 
 def leftovers(box):
@@ -466,7 +517,7 @@ def in_private_mount(case):
     and its children only, and end with it."""
     r = subprocess.run(["unshare", "--mount", "--propagation", "private", "/usr/bin/python3",
                         os.path.abspath(__file__), case, "--voldranectl", ARGS.voldranectl,
-                        "--driver", ARGS.driver], capture_output=True, timeout=120)
+                        "--driver", ARGS.driver, "--pause-lib", ARGS.pause_lib], capture_output=True, timeout=120)
     out = r.stdout.decode(errors="replace")
     sys.stdout.write(out)
     if r.returncode != 0:
@@ -677,9 +728,11 @@ def main():
     parser.add_argument("scenario")
     parser.add_argument("--voldranectl", required=True)
     parser.add_argument("--driver", required=True)
+    parser.add_argument("--pause-lib", default="")
     ARGS = parser.parse_args()
     scenarios = {
         "concurrent": scenario_concurrent,
+        "same-office": scenario_same_office,
         "kill-ctl": scenario_kill_ctl,
         "kill-tray": scenario_kill_tray,
         "broken-stores": scenario_broken_stores,
