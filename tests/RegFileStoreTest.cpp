@@ -330,6 +330,24 @@ TEST_F(FileStoreTest, UnreadableStoreIsReportedNotTakenForEmpty) {
     EXPECT_NE(reg.LastError().find(path), std::string::npos);
 }
 
+TEST_F(FileStoreTest, FifoOrEndlessDeviceInThePlaceOfTheFileIsReportedAtOnce) {
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "link to /dev/zero");
+        unlink(path.c_str());
+        ASSERT_EQ(fifo ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()), 0);
+        // Opening a FIFO would wait for a writer, reading /dev/zero would never end.
+        RegFileStore store(path, &diagnostics);
+        EXPECT_FALSE(store.KeyExists(kOfficesKey));
+        EXPECT_EQ(store.ReadError(), "cannot read " + path + ": not a regular file");
+        CRegistry reg(store);
+        EXPECT_FALSE(reg.CreateKey(kOfficesKey));
+        struct stat st;
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+    }
+}
+
 // Runs `body` in a child with its own mount namespace in which `mountPoint` is a small tmpfs
 // set up by `prepare` and then remounted with `remountFlags`. Returns the child's status.
 template <typename Prepare, typename Body>

@@ -154,7 +154,15 @@ bool RegFileStore::OpenLock(bool forWrite, std::string* error) {
         return true;
     }
     if (forWrite) {
-        if (error) *error = Errno("cannot write", m_path, errno);
+        // A lock file that exists but is not the user's (left by a run as root) is what is in
+        // the way, not the store: name it.
+        const int err = errno;
+        struct stat st;
+        if (error && (err == EACCES || err == EPERM) && stat(m_lockPath.c_str(), &st) == 0)
+            *error = "cannot write " + m_path + ": its lock file " + m_lockPath + ": " +
+                     std::strerror(err);
+        else if (error)
+            *error = Errno("cannot write", m_path, err);
         return false;
     }
     // A store in a read-only place is still read, under a lock where one can be had.
@@ -185,15 +193,22 @@ bool RegFileStore::Refresh(std::string* error) {
     const Identity now{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
     if (m_cacheValid && m_fileExists && now == m_identity) return true;
 
-    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO in the file's place must not stop the program, and neither may a
+    // device that never ends (a link to /dev/zero): only a regular file is read.
+    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     std::string bytes;
     int err = 0;
-    if (fd < 0) {
+    if (fd < 0 || fstat(fd, &st) != 0) {
         err = errno;
-    } else if (fstat(fd, &st) != 0 || !ReadAll(fd, bytes)) {
-        err = errno;
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (S_ISDIR(st.st_mode)) {
         err = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        m_cacheValid = false;
+        if (error) *error = "cannot read " + m_path + ": not a regular file";
+        return false;
+    } else if (!ReadAll(fd, bytes)) {
+        err = errno;
     }
     if (err != 0) {
         if (fd >= 0) close(fd);

@@ -62,7 +62,7 @@ class Sandbox:
         cmd = [ARGS.voldranectl, *args]
         if user is not None:
             cmd = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + cmd
-        r = subprocess.run(cmd, env=self.env, capture_output=True, timeout=30)
+        r = subprocess.run(cmd, env=self.env, capture_output=True, timeout=10)
         out, err = r.stdout.decode(errors="replace"), r.stderr.decode(errors="replace")
         if check_status is not None:
             expect(r.returncode == check_status,
@@ -512,6 +512,46 @@ def case_unreadable():
     box.cleanup()
 
 
+def case_not_a_file():
+    """A FIFO or a device in the file's place: both programs say so at once, never wait
+    for a writer or read without end."""
+    for what, make in (("FIFO", lambda p: os.mkfifo(p)),
+                       ("link to /dev/zero", lambda p: os.symlink("/dev/zero", p))):
+        box = Sandbox()
+        os.makedirs(box.folder)
+        make(box.path)
+        try:
+            code, out, err = box.ctl("list", check_status=3)
+            expect(f"cannot read {box.path}: not a regular file" in err,
+                   f"{what}: list said {err!r}")
+            code, out, err = box.ctl("add", "--name", "X", check_status=3)
+            state = tray_start(box)
+            text = "\n".join(state["messages"])
+            expect("The settings file cannot be read" in text and "not a regular file" in text,
+                   f"{what}: the tray program's message: {text!r}")
+        except subprocess.TimeoutExpired as e:
+            fail(f"{what}: {e.cmd[0]} {e.cmd[1]} hangs")
+        expect(os.path.islink(box.path) or not os.path.isfile(box.path),
+               f"{what}: replaced by a file")
+        box.cleanup()
+
+
+def case_foreign_lock():
+    """The lock file beside the store belongs to root (voldranectl once run with sudo): the
+    user's writes fail, and the message names the file that is in the way."""
+    box = Sandbox()
+    box.ctl("add", "--name", "Head office", check_status=0)
+    subprocess.run(["chown", "-R", "65534:65534", box.root], check=True)
+    os.chown(box.path + ".lock", 0, 0)
+    before = box.read()
+    code, out, err = box.ctl("list", user=65534, check_status=0)
+    expect("Head office" in out, "foreign lock: list")
+    code, out, err = box.ctl("add", "--name", "X", user=65534, check_status=3)
+    expect(f"{box.path}.lock: Permission denied" in err, f"foreign lock: add said {err!r}")
+    expect(box.read() == before, "foreign lock: the file changed")
+    box.cleanup()
+
+
 def in_private_mount(case):
     """Runs `case` in a child with its own mount namespace: its tmpfs mounts are seen by it
     and its children only, and end with it."""
@@ -598,6 +638,8 @@ def scenario_broken_stores():
     case_empty()
     case_directory()
     case_unreadable()
+    case_not_a_file()
+    case_foreign_lock()
     in_private_mount("ns-readonly")
     in_private_mount("ns-full")
     figure("wall seconds", f"{time.monotonic() - start:.1f}")
