@@ -381,6 +381,8 @@ def scenario_kill_tray():
                       f"saved as {names[key]}"):
                 names[key] = {got}
     seconds = time.monotonic() - start
+    box.ctl("add", "--name", "after", check_status=0)
+    expect(leftovers(box) == [], f"left behind: {leftovers(box)}")
     figure("tray writer kills", kills)
     figure("saves reported before the kills", saves)
     figure("offices in the store", len(box.check()["offices"]))
@@ -508,6 +510,10 @@ def case_unreadable():
     text = "\n".join(state["messages"])
     expect("The settings file cannot be read" in text and "Permission denied" in text,
            f"unreadable: the tray program's message: {text!r}")
+    r = box.driver("tray-writer", "T", "1", "1", user=65534, timeout=60)
+    err = r.stderr.decode(errors="replace")
+    expect(r.returncode == 3 and "could not be saved" in err and "Permission denied" in err,
+           f"unreadable: the tray program's save: {r.returncode} {err[-500:]!r}")
     expect(box.read() == GOOD, "unreadable: the file changed")
     box.cleanup()
 
@@ -663,6 +669,12 @@ HOSTILE_NAMES = [
 ]
 
 
+HOSTILE_KEYS = [
+    "trailing space ", " leading space", "a]b;c", '"quoted"', "-dash", "@at", "x" * 5000,
+    "\u00fcml\u00e4ut", "bad \udcff\udcfe bytes", "lower", "LOWER2",
+]
+
+
 def menu_sane(state, what):
     for i, t in enumerate(state["menu"]):
         if not expect(t["valid"] and not t["control"] and
@@ -706,8 +718,36 @@ def scenario_hostile():
         expect(state["offices"] == len(HOSTILE_NAMES), f"tray: {state['offices']} offices")
         menu_sane(state, "hostile values")
 
+    # Key names and texts as a hand-edited file may have them.
+    hand = ["", "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices]"]
+    for n, key in enumerate(HOSTILE_KEYS):
+        hand.append("[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\" + key + "]")
+        hand.append(f'"Office Name"="Key {n} \\\\ \\"q\\" \\x"')
+        hand.append('"Default Printer"="\\\\server\\share"')
+    with open(box.path, "ab") as f:
+        f.write("\n".join(hand).encode("utf-8", "surrogateescape") + b"\n")
+    state = box.check()
+    expect(not state["issues"], f"hand-written keys: {state['issues'][:3]}")
+    names = {k: v.get("Office Name") for k, v in state["offices"].items()}
+    for n, key in enumerate(HOSTILE_KEYS):
+        shown = key.encode("utf-8", "surrogateescape").decode("utf-8", "replace")  # as in JSON
+        expect(names.get(shown) == f'Key {n} \\ "q" \\x', f"hand-written key {key!r}: "
+               f"{names.get(shown)!r}")
+    state, _ = tray_menu(box)
+    count = len(HOSTILE_NAMES) + len(HOSTILE_KEYS)
+    if state:
+        expect(state["offices"] == count, f"tray: {state['offices']} offices")
+        menu_sane(state, "hostile key names")
+    key = HOSTILE_KEYS[2]
+    box.ctl("edit", key, "--printer", "Edited", check_status=0)
+    state = box.check()
+    expect(state["offices"][key]["Default Printer"] == "Edited", "edit of a hostile key")
+    expect(key not in state["partial"], "the edit left the office without its nine values")
+    expect(not state["issues"], f"after the edit of a hostile key: {state['issues'][:3]}")
+    HOSTILE_NAMES_AND_KEYS = count
+
     # Saved again as the tray program's Edit saves: every value comes back the same.
-    r = box.driver("rewrite-all", str(len(HOSTILE_NAMES)))
+    r = box.driver("rewrite-all", str(HOSTILE_NAMES_AND_KEYS))
     if expect(r.returncode == 0, f"rewrite-all: {r.stderr[-300:]!r}"):
         expect(json.loads(r.stdout)["differ"] == [], f"rewrite-all: {r.stdout[:300]!r}")
 
@@ -716,7 +756,7 @@ def scenario_hostile():
     box.ctl("export", exported, check_status=0)
     other = Sandbox()
     code, out, err = other.ctl("import", exported, check_status=0)
-    expect(out.strip() == f"Added {len(HOSTILE_NAMES)} offices", f"import: {out!r}")
+    expect(out.strip() == f"Added {HOSTILE_NAMES_AND_KEYS} offices", f"import: {out!r}")
 
     def contents(b):
         r = subprocess.run([ARGS.driver, "check-hex", b.path], capture_output=True)
