@@ -19,7 +19,7 @@ if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCups
         VOLDRANECTL="$<TARGET_FILE:voldranectl>")
     add_dependencies(faults_env_printer_tests voldranectl)
     gtest_discover_tests(faults_env_printer_tests DISCOVERY_TIMEOUT 30
-        PROPERTIES LABELS "faults;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+        PROPERTIES LABELS faults ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endif()
 
 # The network: voldranectl in namespaces with no adapter, only virtual ones, and a network
