@@ -61,7 +61,7 @@ bool CSwitcherApp::InitInstance() {
 
     m_store = platform::CreateRegistryStore(&m_storeDiagnostics);
     m_registry = std::make_unique<CRegistry>(*m_store);
-    m_spooler = platform::CreateSpooler();
+    m_spooler = platform::CreateOutOfProcessSpooler();
     m_network = platform::CreateNetworkSource();
     m_pMainFrame = std::make_unique<CMainFrame>(FrameServices{
         *m_area,

@@ -76,5 +76,8 @@ int RunApply(const Command& self, const std::vector<std::string>& args, std::ost
              std::ostream& err);
 int RunAuto(const Command& self, const std::vector<std::string>& args, std::ostream& out,
             std::ostream& err);
+// SpoolerCommand.cpp: the print spooler for the tray program (internal, not in the usage).
+int RunSpooler(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
 
 }  // namespace voldrane::cli

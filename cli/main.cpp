@@ -31,6 +31,11 @@ const Command kCommands[] = {
     {"auto", "auto", RunAuto},
 };
 
+// For the programs of this package only, hence not in the usage text.
+const Command kInternalCommands[] = {
+    {"spooler", "spooler list|default|set-default NAME", RunSpooler},
+};
+
 void PrintUsage(std::ostream& os) {
     os << "usage: voldranectl COMMAND [ARGS]\n\ncommands:\n";
     for (const auto& c : kCommands) os << "  voldranectl " << c.synopsis << '\n';
@@ -54,6 +59,8 @@ int main(int argc, char** argv) {
         std::cout << "voldranectl " << VOLDRANE_VERSION << '\n';
         return kExitOk;
     }
+    for (const auto& c : kInternalCommands)
+        if (name == c.name) return c.run(c, {args.begin() + 1, args.end()}, std::cout, std::cerr);
     for (const auto& c : kCommands) {
         if (name == c.name) {
             const std::vector<std::string> rest(args.begin() + 1, args.end());

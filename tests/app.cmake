@@ -22,8 +22,8 @@ if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
         printers/TestProcess.h printers/TestProcess.cpp
         printers/CupsTest.h
     )
-    target_link_libraries(app_frame_tests PRIVATE voldrane_app Cups::Cups Threads::Threads
-        Qt6::Test GTest::gtest)
+    target_link_libraries(app_frame_tests PRIVATE voldrane_app voldrane_platform_cups Cups::Cups
+        Threads::Threads Qt6::Test GTest::gtest)
     gtest_discover_tests(app_frame_tests DISCOVERY_TIMEOUT 30
         PROPERTIES LABELS "app;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endif()

@@ -13,8 +13,8 @@ if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCups
         printers/PrivateCupsd.h printers/PrivateCupsd.cpp
         printers/TestProcess.h printers/TestProcess.cpp
     )
-    target_link_libraries(faults_env_printer_tests PRIVATE voldrane_app Cups::Cups
-        Threads::Threads Qt6::Test GTest::gtest)
+    target_link_libraries(faults_env_printer_tests PRIVATE voldrane_app voldrane_platform_cups
+        Cups::Cups Threads::Threads Qt6::Test GTest::gtest)
     target_compile_definitions(faults_env_printer_tests PRIVATE
         VOLDRANECTL="$<TARGET_FILE:voldranectl>")
     add_dependencies(faults_env_printer_tests voldranectl)

@@ -14,10 +14,11 @@ add_executable(printers_cups_tests
     ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTest.h
     ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTestMain.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/CupsSpoolerTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/printers/HelperSpoolerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/PrinterCommandsTest.cpp
 )
-target_link_libraries(printers_cups_tests PRIVATE voldrane_platform Cups::Cups Threads::Threads
-    nlohmann_json::nlohmann_json
+target_link_libraries(printers_cups_tests PRIVATE voldrane_platform_cups Cups::Cups
+    Threads::Threads nlohmann_json::nlohmann_json
     GTest::gtest)
 target_compile_definitions(printers_cups_tests PRIVATE
     VOLDRANECTL="$<TARGET_FILE:voldranectl>")

@@ -26,7 +26,7 @@ if(TARGET voldrane_ui AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd
         printers/TestProcess.h printers/TestProcess.cpp
         printers/CupsTest.h
     )
-    target_link_libraries(ui_cups_tests PRIVATE voldrane_ui voldrane_platform Cups::Cups
+    target_link_libraries(ui_cups_tests PRIVATE voldrane_ui voldrane_platform_cups Cups::Cups
         Threads::Threads Qt6::Test GTest::gtest)
     gtest_discover_tests(ui_cups_tests DISCOVERY_TIMEOUT 30
         PROPERTIES LABELS "ui;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
