@@ -277,6 +277,21 @@ def leftovers(box):
     return [n for n in names if n not in ("Voldrane.reg", "Voldrane.reg.lock")]
 
 
+class TempWatch:
+    """Counts the kills that came while a writer had its new file half written: each leaves
+    a temp file that the next writer removes."""
+
+    def __init__(self, box):
+        self.box, self.seen, self.count = box, set(), 0
+
+    def look(self):
+        if not os.path.isdir(self.box.folder):
+            return
+        temps = {n for n in os.listdir(self.box.folder) if ".tmp-" in n}
+        self.count += bool(temps - self.seen)
+        self.seen |= temps
+
+
 def scenario_kill_ctl():
     box = Sandbox()
     rnd = random.Random(int(os.environ.get("FAULTS_SEED", "4711")))
@@ -291,8 +306,9 @@ def scenario_kill_ctl():
         box.ctl("edit", next(iter(saved)), "--name", "base-0", check_status=0)
     span = (time.monotonic() - t0) / 5
     kills = finished = checks = 0
+    temps = TempWatch(box)
     start = time.monotonic()
-    rounds = 300
+    rounds = 400
     for n in range(rounds):
         if rnd.random() < 0.5:
             name = f"add-{n}"
@@ -307,6 +323,7 @@ def scenario_kill_ctl():
         time.sleep(rnd.uniform(0, span * 2))
         p.send_signal(signal.SIGKILL)
         out, err = p.communicate()
+        temps.look()
         if p.returncode == -signal.SIGKILL:
             kills += 1
             if key is not None:
@@ -349,12 +366,13 @@ def scenario_kill_ctl():
             expect(not box.check()["issues"], f"damaged store, kill {n}: a torn rewrite")
     # The next writer clears the temp files the killed ones left behind (backups stay).
     box.ctl("add", "--name", "after", check_status=0)
-    temps = [n for n in leftovers(box) if not n.startswith("Voldrane.reg.bak-")]
-    expect(temps == [], f"left behind: {temps}")
+    stale = [n for n in leftovers(box) if not n.startswith("Voldrane.reg.bak-")]
+    expect(stale == [], f"left behind: {stale}")
     expect(not box.check()["issues"], "at the end")
     figure("voldranectl runs", rounds)
     figure("killed while running", kills)
     figure("finished before the kill", finished)
+    figure("kills while the new file was half written", temps.count)
     figure("mean run ms", f"{span * 1000:.1f}")
     figure("kills on a damaged store", damaged_kills)
     figure("of which after the backup or the rewrite had begun", damaged_reached)
@@ -369,6 +387,7 @@ def scenario_kill_tray():
     new_keys = set()
     names = {}  # key -> set of names the office may have now
     kills = saves = 0
+    temps = None
     start = time.monotonic()
     rounds = 100
     for n in range(rounds):
@@ -379,6 +398,8 @@ def scenario_kill_tray():
         out, _ = p.communicate()
         expect(p.returncode == -signal.SIGKILL, f"tray writer ended by itself: {p.returncode}")
         kills += 1
+        temps = temps or TempWatch(box)
+        temps.look()
         for line in out.decode().splitlines():
             if line.count(" ") < 2:
                 continue  # the kill cut the line
@@ -407,6 +428,7 @@ def scenario_kill_tray():
     expect(leftovers(box) == [], f"left behind: {leftovers(box)}")
     figure("tray writer kills", kills)
     figure("saves reported before the kills", saves)
+    figure("kills while the new file was half written", temps.count if temps else 0)
     figure("offices in the store", len(box.check()["offices"]))
     figure("wall seconds", f"{seconds:.1f}")
     expect(saves >= 100, f"only {saves} saves were made between the kills")
