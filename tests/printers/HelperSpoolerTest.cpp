@@ -154,6 +154,12 @@ TEST_F(HelperFaultTest, ServerFaultsReportedAsTheCupsSpoolerDoes) {
     HelperSpooler impatient(VOLDRANECTL, milliseconds(800));
     ExpectAllFail(impatient, "the print server did not answer in time (no reply within 800 ms)");
     EXPECT_EQ(LeftoverHelpers(), 0);
+
+    // With the default bound the helper's own 3 s bound comes first: its text, not ours.
+    HelperSpooler patient(VOLDRANECTL);
+    std::string error;
+    EXPECT_EQ(patient.GetDefaultPrinter(&error), std::nullopt);
+    EXPECT_EQ(error, "print server not answering: " + path + " (no reply within 3000 ms)");
 }
 
 TEST_F(HelperFaultTest, HelperMissingFailingOrHanging) {
