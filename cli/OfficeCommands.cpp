@@ -107,6 +107,13 @@ std::string ApplyOfficeOptions(const ParsedArgs& args, COfficeNetwork& office) {
                    "\" is not a dotted-decimal IPv4 address (such as 192.168.1.20)";
         NetworkField(office.m_network, i) = *value;
     }
+    // A longer text would be stored, but read back as empty: the office would lose it.
+    for (const char* option : {"name", "printer"}) {
+        const auto text = args.Get(option);
+        if (text && text->size() > kMaxTextBytes)
+            return std::string("--") + option + ": at most " + std::to_string(kMaxTextBytes) +
+                   " bytes (this one has " + std::to_string(text->size()) + ")";
+    }
     if (const auto name = args.Get("name")) {
         if (name->empty()) return "--name: the office name must not be empty";
         office.m_strOfficeName = *name;

@@ -8,6 +8,10 @@
 
 namespace voldrane {
 
+// The longest text, in bytes, that a read gives back (the registry's 1024-byte buffer holds
+// it and its terminator). A longer one is stored but reads as absent: writers keep within it.
+inline constexpr size_t kMaxTextBytes = 1023;
+
 // The settings store's operations with the registry's results. Every path is relative to
 // the current user's root. Reads give back texts of at most 1023 bytes; a value of another
 // type, or a longer text, reads as absent and leaves the caller's variable unchanged.

@@ -195,6 +195,21 @@ TEST_F(OfficeDialogTest, ApplyWritesTheRecordAndCancelKeepsWhatWasApplied) {
     EXPECT_EQ(office.m_strOfficeName, "Branch") << "Cancel copies nothing more";
 }
 
+TEST_F(OfficeDialogTest, NameTakesNoMoreBytesThanTheStoreGivesBack) {
+    auto dialog = Open(&office);
+    auto* name = Child<QLineEdit>(dialog.get(), "name");
+    name->setText(QString(1021, u'x'));
+    name->setFocus();
+    name->end(false);
+    name->insert(QStringLiteral("\u00fc"));        // two bytes, as a paste: 1023
+    QTest::keyClicks(name, QStringLiteral("ab"));  // nothing more fits
+    name->insert(QStringLiteral("\u00fc"));
+    EXPECT_EQ(name->text().toUtf8().size(), 1023);
+    EXPECT_TRUE(name->text().endsWith(QStringLiteral("x\u00fc")));
+    QTest::mouseClick(Child<QPushButton>(dialog.get(), "ok"), Qt::LeftButton);
+    EXPECT_EQ(office.m_strOfficeName.size(), 1023u);
+}
+
 TEST_F(OfficeDialogTest, WithoutAChosenPrinterTheOfficeKeepsItsOwn) {
     for (const bool spoolerAnswers : {true, false}) {
         office.m_strDefaultPrinter = "Gone";

@@ -9,7 +9,9 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QValidator>
 
+#include "offices/CRegistry.h"
 #include "printers/CPrinterList.h"
 #include "res/Strings.h"
 #include "ui/DialogSupport.h"
@@ -19,6 +21,20 @@
 namespace voldrane::ui {
 
 namespace {
+
+// Refuses an edit that would make the text longer, in UTF-8 bytes, than the store can give
+// back: a longer name would be saved but come back empty at the next start.
+class Utf8LengthValidator final : public QValidator {
+  public:
+    Utf8LengthValidator(qsizetype maxBytes, QObject* parent)
+        : QValidator(parent), m_maxBytes(maxBytes) {}
+    State validate(QString& input, int&) const override {
+        return input.toUtf8().size() <= m_maxBytes ? Acceptable : Invalid;
+    }
+
+  private:
+    qsizetype m_maxBytes;
+};
 
 QString FromStd(const std::string& s) {
     return QString::fromStdString(s);
@@ -36,6 +52,8 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, QWidget* parent)
     auto* nameLabel = new QLabel(tr("Name"), this);
     m_editName = new QLineEdit(this);
     m_editName->setObjectName(QStringLiteral("name"));
+    m_editName->setValidator(
+        new Utf8LengthValidator(static_cast<qsizetype>(kMaxTextBytes), m_editName));
     nameLabel->setBuddy(m_editName);
     m_editName->setWhatsThis(tr("The office's name, as the tray menu and its tooltip show it."));
 

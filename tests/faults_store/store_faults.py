@@ -749,10 +749,27 @@ def readable(hexvalue):
 def scenario_hostile():
     box = Sandbox()
     start = time.monotonic()
+    too_long = []
     for i, name in enumerate(HOSTILE_NAMES):
+        printer = HOSTILE_NAMES[-1 - i]
         r = subprocess.run([ARGS.voldranectl.encode(), b"add", b"--name", name, b"--printer",
-                            HOSTILE_NAMES[-1 - i]], env=box.env, capture_output=True)
-        expect(r.returncode == 0, f"add hostile {i}: {r.returncode} {r.stderr[-300:]!r}")
+                            printer], env=box.env, capture_output=True)
+        if max(len(name), len(printer)) <= 1023:
+            expect(r.returncode == 0, f"add hostile {i}: {r.returncode} {r.stderr[-300:]!r}")
+            continue
+        # It would be stored, but come back empty: refused, and written by hand instead.
+        expect(r.returncode == 2 and b"at most 1023 bytes" in r.stderr,
+               f"add of a text too long to read back: {r.returncode} {r.stderr[-300:]!r}")
+        too_long.append(name if len(name) > 1023 else printer)
+    with open(box.path, "ab") as f:
+        for n, text in enumerate(too_long):
+            f.write(b"\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\LONG%d]\n" % n)
+            for v in (b"Office Name", b"IP Address", b"Subnet Mask", b"Default Gateway",
+                      b"DHCP Server", b"DNS Server 1", b"DNS Server 2", b"WINS Server",
+                      b"Default Printer"):
+                f.write(b'"%s"="%s"\n' % (v, text if v in (b"Office Name", b"Default Printer")
+                                           else b"0.0.0.0"))
+    expect(len(too_long) >= 3, f"only {len(too_long)} texts were too long")
     sound(box.check(), "hostile values")
     code, out, err = box.ctl("list", "--json", check_status=0)
     expect(len(json.loads(out)) == len(HOSTILE_NAMES), "list --json of hostile values")
