@@ -14,7 +14,8 @@ done
 B=$(mktemp -d /tmp/voldrane-bench-cups-XXXXXX)
 pid=""
 cleanup() {
-    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    # cupsd dies of the signal: its status (137) is not this script's.
+    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
     rm -rf "$B"
 }
 trap cleanup EXIT
