@@ -651,16 +651,17 @@ def ns_full():
         f.write(CORRUPT)
     before = box.read()
     # Fill the file system to its last block.
-    try:
-        with open(os.path.join(box.config, "filler"), "wb") as f:
+    fd = os.open(os.path.join(box.config, "filler"), os.O_WRONLY | os.O_CREAT, 0o600)
+    for chunk in (4096, 1):
+        try:
             while True:
-                f.write(b"f" * 4096)
-                f.flush()
-    except OSError:
-        pass
+                os.write(fd, b"f" * chunk)
+        except OSError:
+            pass
+    os.close(fd)
     code, out, err = box.ctl("list", check_status=0)
     key = out.split()[0]
-    for args in (["add", "--name", "X" * 3000], ["edit", key, "--printer", "q" * 3000]):
+    for args in (["add", "--name", "X" * 1000], ["edit", key, "--printer", "q" * 1000]):
         code, out, err = box.ctl(*args, check_status=3)
         expect(f"cannot write {box.path}: No space left on device" in err,
                f"full: {args[0]} said {err!r}")
@@ -671,7 +672,7 @@ def ns_full():
     expect(leftovers(box) == ["damaged.reg"], f"full: left behind {leftovers(box)}")
     # A damaged store on a full disk: the file stays as it is, whether or not a backup fitted.
     os.replace(os.path.join(box.folder, "damaged.reg"), box.path)
-    code, out, err = box.ctl("add", "--name", "X" * 3000, check_status=3)
+    code, out, err = box.ctl("add", "--name", "X" * 1000, check_status=3)
     expect("No space left on device" in err.splitlines()[-1],
            f"full, damaged: add said {err!r}")
     expect(box.read() == CORRUPT, "full, damaged: the file changed")
