@@ -19,6 +19,7 @@ import time
 
 ARGS = None
 FAILURES = []
+SANDBOXES = []  # removed at the end, also after a failure
 
 
 def fail(message):
@@ -42,6 +43,7 @@ class Sandbox:
 
     def __init__(self, root=None):
         self.root = root or tempfile.mkdtemp(prefix="voldrane-faults-")
+        SANDBOXES.append(self)
         self.config = os.path.join(self.root, "config")
         self.folder = os.path.join(self.config, "Kestamor")
         self.path = os.path.join(self.folder, "Voldrane.reg")
@@ -605,9 +607,12 @@ def case_foreign_lock():
 def in_private_mount(case):
     """Runs `case` in a child with its own mount namespace: its tmpfs mounts are seen by it
     and its children only, and end with it."""
+    # The folder is made and removed out here: inside, it holds the mount point.
+    root = Sandbox().root
     r = subprocess.run(["unshare", "--mount", "--propagation", "private", "/usr/bin/python3",
                         os.path.abspath(__file__), case, "--voldranectl", ARGS.voldranectl,
-                        "--driver", ARGS.driver, "--pause-lib", ARGS.pause_lib], capture_output=True, timeout=120)
+                        "--driver", ARGS.driver, "--pause-lib", ARGS.pause_lib],
+                       capture_output=True, timeout=120, env=dict(os.environ, FAULTS_ROOT=root))
     out = r.stdout.decode(errors="replace")
     sys.stdout.write(out)
     if r.returncode != 0:
@@ -615,7 +620,7 @@ def in_private_mount(case):
 
 
 def mounted_box(size):
-    box = Sandbox()
+    box = Sandbox(os.environ["FAULTS_ROOT"])
     os.makedirs(box.config)
     subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0700", "tmpfs",
                     box.config], check=True)
@@ -884,7 +889,12 @@ def main():
         "ns-readonly": ns_readonly,
         "ns-full": ns_full,
     }
-    scenarios[ARGS.scenario]()
+    try:
+        scenarios[ARGS.scenario]()
+    finally:
+        if not ARGS.scenario.startswith("ns-"):  # a private mount's folder goes from outside
+            for box in SANDBOXES:
+                box.cleanup()
     if FAILURES:
         print(f"{len(FAILURES)} failures", flush=True)
         return 1
