@@ -6,7 +6,8 @@
 
 namespace voldrane::cli {
 
-std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vector<std::string>& args,
+std::optional<ParsedArgs> ParseArgs(const std::string& command,
+                                    const std::vector<std::string>& args,
                                     const std::vector<OptionSpec>& specs, std::ostream& err) {
     std::vector<option> longopts;
     for (size_t i = 0; i < specs.size(); ++i)
@@ -36,8 +37,8 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command, const std::vecto
                 << arg << '\n';
             return std::nullopt;
         }
-        const auto& spec = specs[static_cast<size_t>(c - 1000)];
-        parsed.options[spec.name] = spec.hasValue && optarg ? optarg : "";
+        const auto& option = specs[static_cast<size_t>(c - 1000)];
+        parsed.options[option.name] = option.hasValue && optarg ? optarg : "";
     }
     // getopt_long moves the positionals behind the options in argv (not in storage).
     for (int i = optind; i < argc; ++i) parsed.positionals.push_back(argv[static_cast<size_t>(i)]);

@@ -21,13 +21,13 @@ struct CNetworkSettings {
 
 // The stored value names, in the order the fields are declared.
 inline constexpr const char* kNetworkValueNames[7] = {
-    "IP Address", "Subnet Mask", "Default Gateway", "DHCP Server",
+    "IP Address",   "Subnet Mask",  "Default Gateway", "DHCP Server",
     "DNS Server 1", "DNS Server 2", "WINS Server"};
 
 // Field access by that same order, for code that walks all seven.
 inline std::string& NetworkField(CNetworkSettings& s, int i) {
     std::string* fields[7] = {&s.m_strIPAddress,  &s.m_strSubnetMask, &s.m_strDefaultGateway,
-                              &s.m_strDHCPServer, &s.m_strDNSServer1,  &s.m_strDNSServer2,
+                              &s.m_strDHCPServer, &s.m_strDNSServer1, &s.m_strDNSServer2,
                               &s.m_strWINSServer};
     return *fields[i];
 }

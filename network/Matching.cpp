@@ -46,8 +46,8 @@ uint32_t InetAddr(std::string_view text) {
     size_t start = 0;
     while (true) {
         const size_t dot = text.find('.', start);
-        const std::string_view part =
-            text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        const std::string_view part = text.substr(
+            start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (n == 4 || !ParsePart(part, parts[n])) return kInaddrNone;
         ++n;
         if (dot == std::string_view::npos) break;

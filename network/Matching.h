@@ -21,9 +21,13 @@ uint32_t InetAddr(std::string_view text);
 
 // The seven tests, in order: network part, WINS, DHCP, DNS 1, DNS 2, DNS 1 = office DNS 2,
 // DNS 2 = office DNS 1.
-inline constexpr const char* kMatchTestNames[7] = {
-    "network part (address AND mask)", "WINS server", "DHCP server", "DNS server 1",
-    "DNS server 2", "DNS server 1 = office DNS server 2", "DNS server 2 = office DNS server 1"};
+inline constexpr const char* kMatchTestNames[7] = {"network part (address AND mask)",
+                                                   "WINS server",
+                                                   "DHCP server",
+                                                   "DNS server 1",
+                                                   "DNS server 2",
+                                                   "DNS server 1 = office DNS server 2",
+                                                   "DNS server 2 = office DNS server 1"};
 
 struct MatchScore {
     std::array<bool, 7> tests{};

@@ -9,7 +9,7 @@ namespace voldrane {
 
 // The tray's part of applying an office: icon 132, the office name as tooltip, icon shown.
 class ISelectionDisplay {
-public:
+  public:
     virtual ~ISelectionDisplay() = default;
     virtual void ShowAppliedOffice(const COfficeNetwork& office) = 0;
 };

@@ -20,7 +20,7 @@ struct COfficeNetwork {
 // The ordered list of offices. It owns its records: removing one destroys it. Positions
 // 0..size-1 are what the matcher, the tray menu and the configuration dialog exchange.
 class COfficeList {
-public:
+  public:
     int GetSize() const { return static_cast<int>(m_items.size()); }
     bool IsEmpty() const { return m_items.empty(); }
 
@@ -48,7 +48,7 @@ public:
 
     void RemoveAll() { m_items.clear(); }
 
-private:
+  private:
     std::vector<std::unique_ptr<COfficeNetwork>> m_items;
 };
 

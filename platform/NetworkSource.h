@@ -22,7 +22,7 @@ struct AdapterInfo {
 // The machine's TCP/IP settings. Implementations never throw and never hang: a source that
 // is missing or unreadable degrades to "not known" for its part.
 class INetworkSource {
-public:
+  public:
     virtual ~INetworkSource() = default;
 
     // Adapters in the OS's stable order (loopback excluded); nullopt when the query failed.

@@ -9,7 +9,7 @@ namespace voldrane::platform {
 // The print spooler: what printers exist, which is the user's default, and making one the
 // user's default. Every call is bounded in time, also against a print server that hangs.
 class ISpooler {
-public:
+  public:
     virtual ~ISpooler() = default;
 
     // Printer names in the spooler's stable order; nullopt when the spooler cannot be asked.
