@@ -9,7 +9,7 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
     cups-client)
 test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     dbus python3 python3-dbus python3-gi python3-dbusmock
-    xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine
+    xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
     clang libclang-rt-14-dev)
 
 want=("${build_pkgs[@]}")

@@ -13,6 +13,7 @@ set(tray_e2e_cases
     WithoutTray.test_no_tray_exits_1_with_a_message
     WithoutTray.test_tray_host_arriving_during_the_wait_gets_the_icon
     OverXEmbed.test_right_click_opens_the_menu
+    OnRealPanel.test_menu_choice_and_exit_from_the_panel
 )
 foreach(case IN LISTS tray_e2e_cases)
     add_test(NAME tray_e2e.${case}

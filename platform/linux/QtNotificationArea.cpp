@@ -4,9 +4,11 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -69,7 +71,9 @@ bool XEmbedTrayPresent() {
 }
 
 QtNotificationArea::QtNotificationArea(std::function<QIcon(int)> loadIcon, QObject* parent)
-    : QObject(parent), m_loadIcon(std::move(loadIcon)) {}
+    : QObject(parent), m_loadIcon(std::move(loadIcon)) {
+    if (qApp) qApp->installEventFilter(this);
+}
 
 QtNotificationArea::~QtNotificationArea() = default;
 
@@ -108,6 +112,7 @@ void QtNotificationArea::Apply(Icon& icon, uint32_t flags, const NotifyIconData&
     if (flags & kNifTip) {
         icon.tray->setToolTip(
             QString::fromUtf8(data.tip, static_cast<qsizetype>(strnlen(data.tip, kTipSize))));
+        ShowTipAsTitle(icon);
     }
 }
 
@@ -130,6 +135,7 @@ bool QtNotificationArea::Notify(NotifyOp op, const NotifyIconData& data) {
             if (icon.menu) icon.tray->setContextMenu(icon.menu.get());
             icon.tray->show();
             icon.added = true;
+            ShowTipAsTitle(icon);
             return true;
         }
         case NotifyOp::Modify:
@@ -152,47 +158,133 @@ bool QtNotificationArea::Notify(NotifyOp op, const NotifyIconData& data) {
 
 void QtNotificationArea::SetMenu(uint32_t iconId, const std::vector<MenuEntry>& menu) {
     Icon& icon = Slot(iconId);
-    if (icon.menu && icon.model == menu) return;  // unchanged: spare the tray host an update
+    if (!icon.menu) {
+        // One menu for the icon's whole life: D-Bus tray hosts read its layout once and
+        // follow only the changes it announces; a new menu would leave them showing the old
+        // one, whose clicks reach nothing.
+        icon.menu = std::make_unique<QMenu>();
+        if (icon.tray) icon.tray->setContextMenu(icon.menu.get());
+    }
+    // Compared with what the menu shows, not only with the last model: Qt flips the tick of
+    // a checkable entry itself when it is clicked.
+    UpdateMenu(iconId, icon.menu.get(), icon.model, menu);
     icon.model = menu;
-    RebuildMenu(iconId, icon);
 }
 
-void QtNotificationArea::RebuildMenu(uint32_t id, Icon& icon) {
-    // A fresh menu each time: clearing a menu would leave its submenus behind.
-    auto menu = std::make_unique<QMenu>();
-    std::function<void(QMenu*, const std::vector<MenuEntry>&)> fill =
-        [&](QMenu* target, const std::vector<MenuEntry>& entries) {
-            for (const MenuEntry& e : entries) {
-                switch (e.kind) {
-                    case MenuEntry::Separator:
-                        target->addSeparator();
-                        break;
-                    case MenuEntry::Submenu: {
-                        QMenu* sub = target->addMenu(QString::fromStdString(e.text));
-                        sub->setEnabled(e.enabled);
-                        fill(sub, e.children);
-                        break;
-                    }
-                    case MenuEntry::Command: {
-                        QAction* action = target->addAction(QString::fromStdString(e.text));
-                        // Only ticked entries are checkable: an unticked checkable entry
-                        // would show an empty box in most styles.
-                        action->setCheckable(e.checked);
-                        action->setChecked(e.checked);
-                        action->setEnabled(e.enabled);
-                        if (e.isDefault) target->setDefaultAction(action);
-                        const int command = e.command;
-                        connect(action, &QAction::triggered, this,
-                                [this, id, command] { DeliverCommand(id, command); });
-                        break;
-                    }
-                }
+namespace {
+
+// Whether the menu can be changed in place from `shown` to `wanted`: the same entries in the
+// same places, differing in their texts at most. Over D-Bus an entry that loses its tick or
+// becomes enabled loses a property instead of changing it, and hosts keep what they have: so
+// those changes lay the menu out anew, which makes hosts read all of it again.
+bool SameShape(const std::vector<MenuEntry>& shown, const std::vector<MenuEntry>& wanted) {
+    if (shown.size() != wanted.size()) return false;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const MenuEntry& a = shown[i];
+        const MenuEntry& b = wanted[i];
+        if (a.kind != b.kind || a.enabled != b.enabled) return false;
+        if (a.kind == MenuEntry::Command &&
+            (a.command != b.command || a.checked != b.checked || a.isDefault != b.isDefault))
+            return false;
+    }
+    return true;
+}
+
+void ShowEntry(QMenu* target, QAction* action, const MenuEntry& e) {
+    action->setText(QString::fromStdString(e.text));
+    // Only ticked entries are checkable: an unticked checkable entry would show an empty
+    // box in most styles.
+    action->setCheckable(e.checked);
+    action->setChecked(e.checked);
+    action->setEnabled(e.enabled);
+    if (e.isDefault) target->setDefaultAction(action);
+}
+
+// Empties a menu, submenus included: clear() alone leaves them behind, still exported.
+void EmptyMenu(QMenu* target) {
+    for (QAction* action : target->actions()) {
+        if (QMenu* sub = action->menu()) {
+            EmptyMenu(sub);
+            sub->deleteLater();  // it may be the one just closing
+        }
+    }
+    target->clear();
+}
+
+}  // namespace
+
+void QtNotificationArea::UpdateMenu(uint32_t id, QMenu* target, const std::vector<MenuEntry>& shown,
+                                    const std::vector<MenuEntry>& wanted) {
+    const QList<QAction*> actions = target->actions();
+    if (!SameShape(shown, wanted) || actions.size() != static_cast<qsizetype>(wanted.size())) {
+        EmptyMenu(target);
+        FillMenu(id, target, wanted);
+        return;
+    }
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const MenuEntry& e = wanted[i];
+        QAction* action = actions[static_cast<qsizetype>(i)];
+        switch (e.kind) {
+            case MenuEntry::Separator:
+                break;
+            case MenuEntry::Submenu:
+                action->setText(QString::fromStdString(e.text));
+                UpdateMenu(id, action->menu(), shown[i].children, e.children);
+                break;
+            case MenuEntry::Command:
+                ShowEntry(target, action, e);
+                break;
+        }
+    }
+}
+
+void QtNotificationArea::FillMenu(uint32_t id, QMenu* target,
+                                  const std::vector<MenuEntry>& entries) {
+    for (const MenuEntry& e : entries) {
+        switch (e.kind) {
+            case MenuEntry::Separator:
+                target->addSeparator();
+                break;
+            case MenuEntry::Submenu: {
+                QMenu* sub = target->addMenu(QString::fromStdString(e.text));
+                sub->setEnabled(e.enabled);
+                FillMenu(id, sub, e.children);
+                break;
             }
-        };
-    fill(menu.get(), icon.model);
-    if (icon.tray) icon.tray->setContextMenu(menu.get());
-    if (icon.menu) icon.menu.release()->deleteLater();  // it may be the one just closing
-    icon.menu = std::move(menu);
+            case MenuEntry::Command: {
+                QAction* action = target->addAction(QString());
+                ShowEntry(target, action, e);
+                const int command = e.command;
+                connect(action, &QAction::triggered, this, [this, id, command, action] {
+                    // Qt has flipped the tick already; the owner decides what is ticked.
+                    action->setChecked(action->isCheckable());
+                    DeliverCommand(id, command);
+                });
+                break;
+            }
+        }
+    }
+}
+
+void QtNotificationArea::ShowTipAsTitle(const Icon& icon) {
+    // Some X11 trays (lxqt-panel's) show the icon window's title on hover instead of the
+    // tooltip: let the title say the same. Qt names that window, which it alone creates.
+    if (!icon.tray) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("QSystemTrayIconSys"))
+            w->setWindowTitle(icon.tray->toolTip());
+    }
+}
+
+bool QtNotificationArea::eventFilter(QObject* watched, QEvent* event) {
+    // The tray's window comes and goes with the X11 tray: give each new one the title.
+    if (event->type() == QEvent::Show &&
+        watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
+        for (const auto& [id, icon] : m_icons) {
+            if (icon.added) ShowTipAsTitle(icon);
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // Notifications and commands reach the owner from the event loop, never from inside Qt's

@@ -46,9 +46,13 @@ class QtNotificationArea final : public QObject, public INotificationArea {
 
     Icon& Slot(uint32_t id) { return m_icons[id]; }
     void Apply(Icon& icon, uint32_t flags, const NotifyIconData& data);
-    void RebuildMenu(uint32_t id, Icon& icon);
+    void UpdateMenu(uint32_t id, QMenu* target, const std::vector<MenuEntry>& shown,
+                    const std::vector<MenuEntry>& wanted);
+    void FillMenu(uint32_t id, QMenu* target, const std::vector<MenuEntry>& entries);
     void Deliver(uint32_t id, NotifyEvent event);
     void DeliverCommand(uint32_t id, int command);
+    void ShowTipAsTitle(const Icon& icon);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::function<QIcon(int)> m_loadIcon;
     std::map<uint32_t, Icon> m_icons;

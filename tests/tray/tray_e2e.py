@@ -47,13 +47,15 @@ class TrayCase(unittest.TestCase):
     """A desk with a session bus, an X server and a print server with two printers, and two
     offices that both match this machine's network, North first."""
 
+    SCREEN = "800x600x24"
+
     def setUp(self):
         self.voldrane = program("VOLDRANE")
         self.ctl = program("VOLDRANECTL")
         self.desk = Desk(self.id().rsplit(".", 1)[-1])
         self.addCleanup(self.desk.close)
         self.desk.start_bus()
-        self.desk.start_x()
+        self.desk.start_x(self.SCREEN)
         self.desk.start_cupsd([NORTH_PRINTER, SOUTH_PRINTER])
         for name, printer in ((NORTH, NORTH_PRINTER), (SOUTH, SOUTH_PRINTER)):
             self.desk.run([self.ctl, "add", "--current", "--name", name, "--printer", printer])
@@ -123,15 +125,21 @@ class OverStatusNotifier(TrayCase):
         self.wait_tooltip(item, SOUTH)
         wait_for("the default printer to become " + SOUTH_PRINTER,
                  lambda: self.desk.default_printer() == SOUTH_PRINTER, timeout=10)
-        # The tray host reads the menu again: the program may have rebuilt it.
-        menu = item.menu()
-        chosen = outline(menu)
-        self.assertIn("  Auto-Detect", chosen)
-        self.assertIn("  [x] " + SOUTH, chosen)
-        self.assertIn("  " + NORTH, chosen)
+        # The host shows the new ticks only if the program announced them.
+        chosen = ["Configure Networks", "Use Network", "  Auto-Detect", "  " + NORTH,
+                  "  [x] " + SOUTH] + START_MENU[5:]
+        try:
+            wait_for("the tray host's menu to tick " + SOUTH,
+                     lambda: outline(item.menu()) == chosen, timeout=5)
+        except AssertionError:
+            self.fail("the host's menu is\n%s%s" % ("\n".join(outline(item.menu())), self.log()))
         self.assertTrue(proc.poll() is None, "the program ended after the choice" + self.log())
 
-        item.click(find_entry(menu, "Exit")["id"])
+        # Back to automatic detection, then out, each with the ids the host holds.
+        item.click(find_entry(item.menu(), "Auto-Detect")["id"])
+        wait_for("the tray host's menu to tick Auto-Detect",
+                 lambda: outline(item.menu()) == START_MENU, timeout=5)
+        item.click(find_entry(item.menu(), "Exit")["id"])
         self.assertEqual(self.wait_exit(proc, 10, "Exit"), 0, self.log())
         wait_for("the icon to leave the tray host", lambda: not registered_items(self.desk),
                  timeout=5)
@@ -203,6 +211,51 @@ class OverStatusNotifier(TrayCase):
         self.wait_tooltip(self.wait_item(third), NORTH)
 
 
+class OnRealPanel(TrayCase):
+    """xfce4-panel's status tray, a real D-Bus tray host: it reads the menu's layout once,
+    follows only what the program announces, and sends clicks with the ids it holds."""
+
+    SCREEN = "1024x600x24"  # the panel lays itself out for a desktop-sized screen
+
+    def setUp(self):
+        super().setUp()
+        self.desk.start_xfce_panel()
+
+    def open_menu(self, icon):
+        x, y, w, h = icon
+        below = "200x160+%d+%d" % (x, y + h + 4)
+        self.desk.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "3"])
+        wait_for("the panel's menu to open", lambda: self.desk.screen_region(below) > 8)
+
+    def test_menu_choice_and_exit_from_the_panel(self):
+        proc = self.start()
+
+        def icon():
+            if proc.poll() is not None:
+                self.fail("the program ended (exit %d)%s" % (proc.returncode, self.log()))
+            return self.desk.find_in_region("1024x32+0+0")
+
+        found = wait_for("the icon in the panel", icon, timeout=20)
+        wait_for("the office to be applied",
+                 lambda: self.desk.default_printer() == NORTH_PRINTER)
+
+        # "Use Network" > "South office": the second entry, then the third of its submenu.
+        self.open_menu(found)
+        self.desk.run(["xdotool", "key", "Down", "Down", "Right"])
+        x, y, w, h = found
+        beside = "120x80+%d+%d" % (x + 210, y + h + 30)
+        wait_for("the Use Network submenu", lambda: self.desk.screen_region(beside) > 8)
+        self.desk.run(["xdotool", "key", "Down", "Down", "Return"])
+        wait_for("the default printer to become " + SOUTH_PRINTER,
+                 lambda: self.desk.default_printer() == SOUTH_PRINTER, timeout=10)
+
+        # The panel still holds the menu it read at start unless the program said otherwise:
+        # "Exit", the last entry, must reach the program.
+        self.open_menu(found)
+        self.desk.run(["xdotool", "key", "Up", "Return"])
+        self.assertEqual(self.wait_exit(proc, 10, "Exit from the panel's menu"), 0, self.log())
+
+
 class WithoutTray(TrayCase):
     def test_no_tray_exits_1_with_a_message(self):
         started = time.monotonic()
@@ -258,6 +311,9 @@ class OverXEmbed(TrayCase):
                         and g["Y"] < panel["Y"] + panel["HEIGHT"],
                         "the icon is not inside the tray: %s, panel %s" % (g, panel))
         wait_for("the office to be applied", lambda: self.desk.default_printer() == NORTH_PRINTER)
+        # Trays that show the icon window's title on hover show the office there too.
+        self.assertEqual(self.desk.run(["xdotool", "getwindowname", icon_window]).stdout.strip(),
+                         NORTH)
 
         before = self.desk.path("before.png")
         self.snapshot(before)

@@ -34,11 +34,19 @@ def need(*programs):
         raise FixtureError("missing %s: install them with scripts/deps.sh test" % ", ".join(missing))
 
 
+def pump():
+    """Runs what is pending in this process's main context: the D-Bus signals of the items."""
+    context = GLib.MainContext.default()
+    while context.pending():
+        context.iteration(False)
+
+
 def wait_for(what, condition, timeout=10.0, step=0.02):
     """Polls `condition` until it returns a true value, which it returns; fails after
-    `timeout` seconds with `what` in the message."""
+    `timeout` seconds with `what` in the message. Signals are taken in between."""
     until = time.monotonic() + timeout
     while True:
+        pump()
         value = condition()
         if value:
             return value
@@ -212,6 +220,54 @@ class Desk:
 
         wait_for("trayer's panel", panel, timeout=20)
 
+    def start_xfce_panel(self):
+        """A real desktop panel: openbox and xfce4-panel with its status tray alone, 32 px
+        high along the top edge; returns once the tray has registered as a StatusNotifier
+        host on this desk's bus. Needs start_bus and start_x first."""
+        need("openbox", "xfce4-panel")
+        channel = self.path("config", "xfce4", "xfconf", "xfce-perchannel-xml")
+        os.makedirs(channel)
+        shutil.copy(os.path.join(HERE, "xfce4-panel.xml"), os.path.join(channel,
+                                                                        "xfce4-panel.xml"))
+        # No accessibility bus of its own: it would outlive the desk.
+        self.env["NO_AT_BRIDGE"] = "1"
+        self.spawn("openbox", ["openbox"])
+        panel = self.spawn("panel", ["xfce4-panel"], env=dict(self.env,
+                                                              XDG_CURRENT_DESKTOP="XFCE"))
+
+        def host():
+            if panel.poll() is not None:
+                raise FixtureError("xfce4-panel ended (exit %d): %s" % (panel.returncode,
+                                                                       self.output("panel")))
+            try:
+                return self.get_property(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                         "IsStatusNotifierHostRegistered")
+            except GLib.Error:
+                return False
+
+        wait_for("xfce4-panel's status tray", host, timeout=30, step=0.1)
+
+    def screen_region(self, geometry):
+        """The number of colours in a part of the screen ("WxH+X+Y"): 1 where nothing is
+        drawn on the empty root window."""
+        shot = self.path("region.png")
+        self.run(["/usr/bin/import", "-window", "root", "-crop", geometry, "+repage", shot])
+        return int(self.run(["/usr/bin/convert", shot, "-format", "%k", "info:"]).stdout)
+
+    def find_in_region(self, geometry, fuzz="12%"):
+        """Where something is drawn in a part of the screen that is one colour otherwise,
+        as (x, y, width, height) on the screen; None where nothing is."""
+        shot = self.path("region.png")
+        self.run(["/usr/bin/import", "-window", "root", "-crop", geometry, "+repage", shot])
+        box = self.run(["/usr/bin/convert", shot, "-fuzz", fuzz, "-format", "%@", "info:"]
+                       ).stdout.strip()
+        w, rest = box.split("x", 1)
+        h, x, y = rest.replace("-", "+-").split("+")[:3]
+        _size, ox, oy = geometry.replace("+", " ").split()
+        if int(w) <= 1 or int(h) <= 1:
+            return None
+        return int(x) + int(ox), int(y) + int(oy), int(w), int(h)
+
     # -- print server -----------------------------------------------------------------------
 
     def start_cupsd(self, printers):
@@ -259,12 +315,19 @@ def registered_items(desk):
 
 
 class Item:
-    """One registered item, addressed as the watcher lists it ("service/path")."""
+    """One registered item, addressed as the watcher lists it ("service/path"), seen as real
+    tray hosts see it: the menu's layout is read once and then changed only by what the
+    program announces (LayoutUpdated, ItemsPropertiesUpdated), and clicks go to the ids held.
+    A program that changes its menu without saying so shows a stale menu here, as in a panel.
+    """
 
     def __init__(self, desk, ident):
         self.desk = desk
         self.service, _, path = ident.partition("/")
         self.path = "/" + path
+        self.menu_path = None
+        self.layout = None  # [id, props, children] as last read or patched
+        self.layout_reads = 0
 
     def prop(self, name):
         return self.desk.get_property(self.service, self.path, ITEM_IFACE, name)
@@ -274,13 +337,56 @@ class Item:
         _icon, _pixmaps, title, text = self.prop("ToolTip")
         return title or text
 
-    def menu(self):
-        """The item's menu as nested dicts: id, label, separator, checked, enabled, children
-        (invisible entries left out)."""
-        path = self.prop("Menu")
-        self.desk.call(self.service, path, MENU_IFACE, "AboutToShow", (0,), "(i)")
-        _rev, layout = self.desk.call(self.service, path, MENU_IFACE, "GetLayout",
+    def _read_layout(self):
+        _rev, layout = self.desk.call(self.service, self.menu_path, MENU_IFACE, "GetLayout",
                                       (0, -1, []), "(iias)")
+
+        def node(n):
+            ident, props, children = n
+            return [ident, dict(props), [node(c) for c in children]]
+
+        self.layout = node(layout)
+        self.layout_reads += 1
+
+    def _nodes(self, n=None):
+        n = n or self.layout
+        yield n
+        for c in n[2]:
+            yield from self._nodes(c)
+
+    def _on_signal(self, _bus, sender, path, _iface, name, params):
+        if path != self.menu_path or self.layout is None:
+            return
+        if name == "LayoutUpdated":
+            self._read_layout()
+        elif name == "ItemsPropertiesUpdated":
+            updated, removed = params.unpack()
+            by_id = {n[0]: n for n in self._nodes()}
+            for ident, props in updated:
+                if ident in by_id:
+                    by_id[ident][1].update(props)
+            for ident, names in removed:
+                if ident in by_id:
+                    for k in names:
+                        by_id[ident][1].pop(k, None)
+
+    def _attach(self):
+        if self.menu_path is not None:
+            return
+        self.menu_path = self.prop("Menu")
+        self.desk.bus.signal_subscribe(None, MENU_IFACE, None, self.menu_path, None,
+                                       Gio.DBusSignalFlags.NONE, self._on_signal)
+        self._read_layout()
+
+    def menu(self):
+        """The menu as the host would show it now, as nested dicts: id, label, separator,
+        checked, enabled, children (invisible entries left out)."""
+        self._attach()
+        pump()
+        # A host asks before it shows the menu; only a "needs update" answer makes it read.
+        if self.desk.call(self.service, self.menu_path, MENU_IFACE, "AboutToShow", (0,),
+                          "(i)")[0]:
+            self._read_layout()
 
         def entry(node):
             ident, props, children = node
@@ -294,11 +400,11 @@ class Item:
                 "children": [entry(c) for c in children if c[1].get("visible", True)],
             }
 
-        return entry(layout)["children"]
+        return entry(self.layout)["children"]
 
     def click(self, menu_id):
-        path = self.prop("Menu")
-        self.desk.call(self.service, path, MENU_IFACE, "Event",
+        self._attach()
+        self.desk.call(self.service, self.menu_path, MENU_IFACE, "Event",
                        (menu_id, "clicked", GLib.Variant("s", ""), 0), "(isvu)")
 
 
