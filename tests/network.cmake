@@ -12,7 +12,7 @@ gtest_discover_tests(network_platform_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABE
 add_executable(network_probe network/network_probe.cpp)
 target_link_libraries(network_probe PRIVATE voldrane_platform nlohmann_json::nlohmann_json)
 
-foreach(scenario host dhcp loopback virtual networkmanager networkmanager-stuck resolved)
+foreach(scenario host dhcp dhcp-infinite loopback virtual networkmanager networkmanager-stuck resolved)
     add_test(NAME network_kernel_${scenario}
         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/network_kernel_test.py
             ${scenario} --voldranectl $<TARGET_FILE:voldranectl> --probe $<TARGET_FILE:network_probe>)

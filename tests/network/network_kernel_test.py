@@ -226,9 +226,10 @@ def dhclient_binary(sb):
     return copy
 
 
-def scenario_dhcp(sb, args, c):
-    """dnsmasq hands out a lease with options 6 and 44; dhclient takes it; the lease reader
-    finds the DHCP and WINS servers in dhclient's lease file."""
+def dhcp_client(sb, lease_time):
+    """dnsmasq hands out a lease with options 6 and 44 on a veth; dhclient takes it and its
+    script applies the address with the lease's lifetime, as Debian's dhclient-script does.
+    Returns the client's namespace, the leased address and dhclient's lease folder."""
     srv, cli = sb.netns("srv"), sb.netns("cli")
     sb.run("ip", "-n", srv, "link", "add", "vds0", "type", "veth", "peer", "name", "vdc0",
            "netns", cli)
@@ -240,7 +241,7 @@ def scenario_dhcp(sb, args, c):
              "--no-resolv", "--no-hosts", "--port=0", "--interface=vds0", "--bind-interfaces",
              "--user=root", f"--pid-file={sb.tmp}/dnsmasq.pid",
              f"--dhcp-leasefile={sb.tmp}/dnsmasq.leases", "--log-dhcp",
-             "--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,1h",
+             f"--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,{lease_time}",
              "--dhcp-option=3,10.77.0.1", "--dhcp-option=6,10.77.0.53,10.77.0.54",
              "--dhcp-option=44,10.77.0.44,10.77.0.45")
     dhcp_dir = os.path.join(sb.tmp, "dhcp")
@@ -249,9 +250,22 @@ def scenario_dhcp(sb, args, c):
     with open(os.path.join(sb.tmp, "dhclient.conf"), "w") as f:
         f.write("request subnet-mask, routers, domain-name-servers, netbios-name-servers;\n"
                 "timeout 20;\n")
-    # -sf /bin/true: dhclient's own script would rewrite the machine's /etc/resolv.conf.
+    # dhclient's own script would rewrite the machine's /etc/resolv.conf: this one only sets
+    # the address, the route and the namespace's resolv.conf.
+    script = os.path.join(sb.tmp, "dhclient-script")
+    with open(script, "w") as f:
+        f.write("#!/bin/sh\n"
+                'case "$reason" in BOUND|RENEW|REBIND|REBOOT) ;; *) exit 0 ;; esac\n'
+                "ip -4 addr replace $new_ip_address/$new_subnet_mask dev $interface"
+                " valid_lft $new_dhcp_lease_time preferred_lft $new_dhcp_lease_time\n"
+                "ip -4 route replace default via $new_routers dev $interface\n"
+                f"for s in $new_domain_name_servers; do echo nameserver $s; done"
+                f" > /etc/netns/{cli}/resolv.conf.new\n"
+                f"mv /etc/netns/{cli}/resolv.conf.new /etc/netns/{cli}/resolv.conf\n")
+    os.chmod(script, 0o755)
+    os.makedirs(f"/etc/netns/{cli}", exist_ok=True)
     dhclient = sb.start("ip", "netns", "exec", cli, dhclient_binary(sb), "-4", "-d", "-1", "-v",
-                        "-sf", "/bin/true", "-cf", f"{sb.tmp}/dhclient.conf",
+                        "-sf", script, "-cf", f"{sb.tmp}/dhclient.conf",
                         "-lf", lease_file, "-pf", f"{sb.tmp}/dhclient.pid", "vdc0")
 
     def leased():
@@ -259,22 +273,29 @@ def scenario_dhcp(sb, args, c):
             return re.search(r"lease \{.*?\n\}", open(lease_file).read(), re.S)
         except OSError:
             return None
-    wait_for(lambda: leased() or dhclient.poll() is not None, "dhclient's lease")
+
+    def applied():
+        return os.path.exists(f"/etc/netns/{cli}/resolv.conf") and json_of(sb.run(
+            "ip", "-n", cli, "-j", "-4", "addr", "show", "dev", "vdc0"))[0]["addr_info"]
+    wait_for(lambda: (leased() and applied()) or dhclient.poll() is not None, "dhclient's lease")
     block = leased()
     if not block:
         raise Failure("dhclient got no lease: " + open(dhclient.log_path).read())
-    block = block.group(0)
-    print(block)
-    address = re.search(r"fixed-address ([\d.]+);", block).group(1)
-    dns = re.search(r"option domain-name-servers ([\d., ]+);", block).group(1)
+    print(block.group(0))
+    address = re.search(r"fixed-address ([\d.]+);", block.group(0)).group(1)
+    os.makedirs(os.path.join(sb.tmp, "run"), exist_ok=True)
+    return cli, address, dhcp_dir
 
-    # The script that would have applied the lease is /bin/true: apply it here, as a lease.
-    sb.run("ip", "-n", cli, "addr", "add", f"{address}/24", "dev", "vdc0", "valid_lft", "3600",
-           "preferred_lft", "3600")
-    sb.run("ip", "-n", cli, "route", "add", "default", "via", "10.77.0.1", "dev", "vdc0")
-    sb.resolv_conf(cli, "".join(f"nameserver {s.strip()}\n" for s in dns.split(",")))
-    os.makedirs(os.path.join(sb.tmp, "run"))
 
+def address_info(sb, ns, ifname):
+    return json_of(sb.run("ip", "-n", ns, "-j", "-4", "addr", "show", "dev", ifname))[0]["addr_info"][0]
+
+
+def scenario_dhcp(sb, args, c):
+    """A lease of an hour: the lease reader finds the DHCP and WINS servers in dhclient's
+    lease file."""
+    cli, address, dhcp_dir = dhcp_client(sb, "1h")
+    c.true(address_info(sb, cli, "vdc0").get("dynamic"), "an address of a 1 h lease is dynamic")
     probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
                           "--run-root", f"{sb.tmp}/run", "--dhcp-dir", dhcp_dir))
     print(json.dumps(probe, indent=1))
@@ -286,6 +307,45 @@ def scenario_dhcp(sb, args, c):
     c.eq((a["haveWins"], a["winsServer"]), (True, "10.77.0.44"), "WINS server from the lease")
     c.true("Virtual" in a["description"], f"veth described as virtual: {a['description']}")
     c.eq(probe["dns"], ["10.77.0.53", "10.77.0.54"], "DNS servers of the namespace")
+
+
+def scenario_dhcp_infinite(sb, args, c):
+    """An infinite lease: the kernel marks the address permanent, like a static one, and the
+    lease (dhclient's file, or systemd-networkd's) still says DHCP and names the servers. A
+    permanent address whose lease file names another address stays static."""
+    cli, address, dhcp_dir = dhcp_client(sb, "infinite")
+    info = address_info(sb, cli, "vdc0")
+    c.true(not info.get("dynamic") and info.get("valid_life_time") == 4294967295,
+           f"an address of an infinite lease is permanent: {info}")
+    sb.standalone_link(cli, "st0")
+    sb.run("ip", "-n", cli, "addr", "add", "10.78.0.5/24", "dev", "st0")
+    sb.run("ip", "-n", cli, "link", "set", "st0", "up")
+    with open(os.path.join(dhcp_dir, "dhclient.st0.leases"), "w") as f:
+        f.write('lease {\n  interface "st0";\n  fixed-address 10.78.0.9;\n'
+                "  option dhcp-server-identifier 10.78.0.1;\n}\n")
+
+    probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
+                          "--run-root", f"{sb.tmp}/run", "--dhcp-dir", dhcp_dir))
+    print(json.dumps(probe, indent=1))
+    a = adapter_by_address(probe, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"], a["winsServer"]),
+         (True, "10.77.0.1", True, "10.77.0.44"), "infinite lease in dhclient's file")
+    a = adapter_by_address(probe, "10.78.0.5")
+    c.eq((a["dhcpEnabled"], a["dhcpServer"]), (False, "0.0.0.0"),
+         "permanent address with a lease of another address")
+
+    # systemd-networkd's lease of the same address (it keeps no NetBIOS servers).
+    ifindex = json_of(sb.run("ip", "-n", cli, "-j", "link", "show", "vdc0"))[0]["ifindex"]
+    os.makedirs(f"{sb.tmp}/run/systemd/netif/leases")
+    with open(f"{sb.tmp}/run/systemd/netif/leases/{ifindex}", "w") as f:
+        f.write(f"# This is private data. Do not parse.\nADDRESS={address}\nNETMASK=255.255.255.0\n"
+                "ROUTER=10.77.0.1\nSERVER_ADDRESS=10.77.0.1\nLIFETIME=4294967295\n")
+    os.makedirs(f"{sb.tmp}/empty")
+    probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
+                          "--run-root", f"{sb.tmp}/run", "--dhcp-dir", f"{sb.tmp}/empty"))
+    a = adapter_by_address(probe, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"]), (True, "10.77.0.1", False),
+         "infinite lease in systemd-networkd's file")
 
 
 def scenario_loopback(sb, args, c):
@@ -359,13 +419,13 @@ def private_bus(sb):
     return address
 
 
-def leased_dummy(sb):
+def leased_dummy(sb, lifetime="600"):
     """A namespace with one adapter holding a leased address, and a stale-looking dhclient
     lease file that names another server for it."""
     name = sb.netns("nm")
     sb.standalone_link(name, "nm0")
-    sb.run("ip", "-n", name, "addr", "add", "10.55.0.7/24", "dev", "nm0", "valid_lft", "600",
-           "preferred_lft", "600")
+    sb.run("ip", "-n", name, "addr", "add", "10.55.0.7/24", "dev", "nm0", "valid_lft", lifetime,
+           "preferred_lft", lifetime)
     sb.run("ip", "-n", name, "link", "set", "nm0", "up")
     dhcp_dir = os.path.join(sb.tmp, "dhcp")
     os.makedirs(dhcp_dir)
@@ -388,8 +448,9 @@ def probe_with_bus(sb, args, name, dhcp_dir, address):
 
 
 def scenario_networkmanager(sb, args, c):
-    """NetworkManager's DHCP4Config, served by python3-dbusmock on a private bus, is preferred
-    over lease files."""
+    """NetworkManager, served by python3-dbusmock on a private bus: its DHCP4Config is
+    preferred over lease files and says DHCP also for a permanent address (an infinite lease),
+    and its IP4Configs name the DNS servers when resolv.conf names only a local cache."""
     import dbus
     address = private_bus(sb)
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
@@ -397,8 +458,10 @@ def scenario_networkmanager(sb, args, c):
              env=env)
     bus = dbus.bus.BusConnection(address)
     wait_for(lambda: bus.name_has_owner(NM_SERVICE), "the mock NetworkManager")
-    mock = dbus.Interface(bus.get_object(NM_SERVICE, "/org/freedesktop/NetworkManager"),
-                          "org.freedesktop.DBus.Mock")
+
+    def mock_of(path):
+        return dbus.Interface(bus.get_object(NM_SERVICE, path), "org.freedesktop.DBus.Mock")
+    mock = mock_of("/org/freedesktop/NetworkManager")
     device = mock.AddEthernetDevice("mock_Ethernet1", "nm0", 100)
     config = "/org/freedesktop/NetworkManager/DHCP4Config/1"
     mock.AddObject(config, "org.freedesktop.NetworkManager.DHCP4Config",
@@ -407,15 +470,51 @@ def scenario_networkmanager(sb, args, c):
                        "dhcp_server_identifier": "10.55.0.1",
                        "netbios_name_servers": "10.55.0.44 10.55.0.45",
                        "routers": "10.55.0.1"}, signature="sv")}, [])
-    dbus.Interface(bus.get_object(NM_SERVICE, device), "org.freedesktop.DBus.Mock").AddProperty(
-        "org.freedesktop.NetworkManager.Device", "Dhcp4Config", dbus.ObjectPath(config))
+    mock_of(device).AddProperty("org.freedesktop.NetworkManager.Device", "Dhcp4Config",
+                                dbus.ObjectPath(config))
     # A second device without DHCP4Config must not disturb anything.
-    mock.AddEthernetDevice("mock_Ethernet2", "nm1", 30)
+    device2 = mock.AddEthernetDevice("mock_Ethernet2", "nm1", 30)
 
     name, dhcp_dir = leased_dummy(sb)
     a, _ = probe_with_bus(sb, args, name, dhcp_dir, address)
     c.eq((a["dhcpEnabled"], a["dhcpServer"]), (True, "10.55.0.1"), "DHCP server from NetworkManager")
     c.eq((a["haveWins"], a["winsServer"]), (True, "10.55.0.44"), "first NetBIOS name server")
+
+    sb.run("ip", "-n", name, "addr", "replace", "10.55.0.7/24", "dev", "nm0", "valid_lft",
+           "forever", "preferred_lft", "forever")
+    a, _ = probe_with_bus(sb, args, name, dhcp_dir, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["winsServer"]), (True, "10.55.0.1", "10.55.0.44"),
+         "permanent address with NetworkManager's DHCP4Config")
+
+    # DNS: each device's IP4Config, the primary connection's first, without repeats.
+    def ip4config(n, servers):
+        path = f"/org/freedesktop/NetworkManager/IP4Config/{n}"
+        mock.AddObject(path, "org.freedesktop.NetworkManager.IP4Config", {
+            "NameserverData": dbus.Array([dbus.Dictionary({"address": s}, signature="sv")
+                                          for s in servers], signature="a{sv}")}, [])
+        return dbus.ObjectPath(path)
+    mock_of(device).AddProperty("org.freedesktop.NetworkManager.Device", "Ip4Config",
+                                ip4config(1, ["10.55.0.53", "10.55.0.54"]))
+    wifi = ip4config(2, ["10.56.0.53", "10.55.0.53"])
+    mock_of(device2).AddProperty("org.freedesktop.NetworkManager.Device", "Ip4Config", wifi)
+    active = "/org/freedesktop/NetworkManager/ActiveConnection/7"
+    mock.AddObject(active, "org.freedesktop.NetworkManager.Connection.Active",
+                   {"Ip4Config": wifi}, [])
+    mock.AddProperty(NM_SERVICE, "PrimaryConnection", dbus.ObjectPath(active))
+
+    def dns(resolv_conf, bus_address=address):
+        with open(os.path.join(sb.tmp, "resolv.conf"), "w") as f:
+            f.write(resolv_conf)
+        return json_of(sb.run(args.probe, "--no-resolved", "--run-root", f"{sb.tmp}/run",
+                              "--resolv-conf", f"{sb.tmp}/resolv.conf",
+                              env=dict(env, DBUS_SYSTEM_BUS_ADDRESS=bus_address)))["dns"]
+    expected = ["10.56.0.53", "10.55.0.53", "10.55.0.54"]
+    c.eq(dns("# dns=dnsmasq\nnameserver 127.0.0.1\n"), expected, "behind NetworkManager's dnsmasq")
+    c.eq(dns("nameserver 127.0.0.53\n"), expected, "behind resolved's stub, resolved absent")
+    c.eq(dns("nameserver 127.0.0.1\nnameserver 10.9.0.1\n"), ["127.0.0.1", "10.9.0.1"],
+         "a local cache beside a real server is kept")
+    c.eq(dns("nameserver 127.0.0.1\n", f"unix:path={sb.tmp}/none"), ["127.0.0.1"],
+         "without NetworkManager the cache is what is known")
 
 
 def scenario_networkmanager_stuck(sb, args, c):
@@ -491,6 +590,7 @@ def scenario_resolved(sb, args, c):
 SCENARIOS = {
     "host": (scenario_host, False),
     "dhcp": (scenario_dhcp, True),
+    "dhcp-infinite": (scenario_dhcp_infinite, True),
     "loopback": (scenario_loopback, True),
     "virtual": (scenario_virtual, True),
     "networkmanager": (scenario_networkmanager, True),
