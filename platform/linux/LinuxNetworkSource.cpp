@@ -44,6 +44,7 @@ void AppendProblem(std::string* problems, const std::string& problem) {
 
 std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
     m_problem.clear();
+    m_networkManagerFailed = false;
     auto snapshot = ReadNetlinkSnapshot(&m_problem);
     if (!snapshot) return std::nullopt;
 
@@ -72,6 +73,7 @@ std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
             nmAsked = true;
             std::string problem;
             nmLeases = QueryNetworkManagerDhcp(kBusTimeout, &problem);
+            m_networkManagerFailed = !problem.empty();
             AppendProblem(&m_problem, problem);
         }
         if (nmLeases) {
@@ -123,7 +125,7 @@ std::optional<std::vector<std::string>> LinuxNetworkSource::QueryDnsServers() {
     const bool stub = OnlyResolvedStub(servers);
     if (stub)
         if (auto real = ResolvedUpstream()) return real;
-    if (m_paths.askNetworkManager) {
+    if (m_paths.askNetworkManager && !m_networkManagerFailed) {
         std::string problem;
         auto real = QueryNetworkManagerDnsServers(kBusTimeout, &problem);
         AppendProblem(&m_problem, problem);

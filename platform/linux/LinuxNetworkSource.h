@@ -28,6 +28,9 @@ class LinuxNetworkSource final : public INetworkSource {
 
     NetworkPaths m_paths;
     std::string m_problem;
+    // NetworkManager failed or did not answer during the last adapter query: the DNS query
+    // that follows it in the same detection does not wait for it again.
+    bool m_networkManagerFailed = false;
 };
 
 }  // namespace voldrane::platform::linux_os

@@ -519,7 +519,7 @@ def scenario_networkmanager(sb, args, c):
 
 def scenario_networkmanager_stuck(sb, args, c):
     """A NetworkManager that never answers, and a bus that never finishes its handshake: both
-    cost a bounded wait, and the lease file is used instead."""
+    cost a bounded wait, and the lease file (or resolv.conf's local cache) is used instead."""
     import dbus
     address = private_bus(sb)
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
@@ -536,6 +536,16 @@ def scenario_networkmanager_stuck(sb, args, c):
     a, probe = probe_with_bus(sb, args, name, dhcp_dir, address)
     c.eq(a["dhcpServer"], "10.55.0.99", "lease file used when NetworkManager hangs")
     c.true("time" in probe["adapterProblem"], f"problem reported: {probe['adapterProblem']!r}")
+    # Behind a local cache the DNS servers are asked of NetworkManager too, with the same
+    # bound (in a namespace without adapters, so that the adapter query does not ask first).
+    with open(f"{sb.tmp}/resolv.conf", "w") as f:
+        f.write("nameserver 127.0.0.1\n")
+    started = time.monotonic()
+    probe = json_of(sb.ns(sb.netns("lo"), args.probe, "--no-resolved", "--run-root",
+                          f"{sb.tmp}/run", "--resolv-conf", f"{sb.tmp}/resolv.conf", env=env))
+    print(f"probe took {time.monotonic() - started:.2f} s")
+    c.eq(probe["dns"], ["127.0.0.1"], "the cache kept when NetworkManager hangs")
+    c.true("time" in probe["dnsProblem"], f"problem reported: {probe['dnsProblem']!r}")
 
     mute = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     mute.bind(f"{sb.tmp}/mute_bus")
