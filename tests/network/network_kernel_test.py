@@ -105,6 +105,15 @@ class Sandbox:
                         pass
                     p.wait()
         for name in self.namespaces:
+            # Children that left our process groups (NetworkManager's dnsmasq) die with
+            # the namespace's other processes.
+            pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True,
+                                  text=True).stdout
+            for pid in pids.split():
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except (ProcessLookupError, ValueError):
+                    pass
             subprocess.run(["ip", "netns", "del", name], capture_output=True)
             shutil.rmtree(f"/etc/netns/{name}", ignore_errors=True)
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -597,6 +606,129 @@ def scenario_resolved(sb, args, c):
     c.eq(probe["dns"], ["127.0.0.53"], "DNS servers without resolved")
 
 
+# A system bus of the test's own that lets root do anything: NetworkManager owns its name,
+# and it lets the dnsmasq it starts own that one's.
+SYSTEM_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
+
+# NetworkManager, its DHCP client and DNS plugin as an office laptop has them; the keyfile
+# folder and the device are the test's, the machine's connections are never read.
+NM_CONFIG = """[main]
+plugins=keyfile
+auth-polkit=false
+dhcp=internal
+dns=dnsmasq
+rc-manager=unmanaged
+systemd-resolved=false
+
+[keyfile]
+path={keyfiles}
+
+[device-test]
+match-device=interface-name:vdc0
+managed=1
+
+[logging]
+level=INFO
+"""
+
+# Run in the client's namespace: private mounts so that NetworkManager writes only the
+# test's folders (its /run and state, and an overlay on /etc), then NetworkManager.
+NM_MOUNTS = r"""
+set -e
+v=$1; shift
+mount -t overlay overlay -o "lowerdir=/etc,upperdir=$v/etc,workdir=$v/etc.work" /etc
+mount --bind "$v/run" /run
+mount --bind "$v/state" /var/lib/NetworkManager
+# No udevd runs here: with a read-only /sys NetworkManager does not wait for it.
+mount -o remount,bind,ro /sys
+exec "$@"
+"""
+
+
+def scenario_networkmanager_real(sb, args, c):
+    """A real NetworkManager in the client's namespace, on a private system bus, takes an
+    infinite lease with its own DHCP client and runs its dnsmasq as the local cache: the
+    address is permanent, resolv.conf names only 127.0.0.1, and still DHCP is on, the DHCP
+    server is known and the DNS servers are the network's. Its client does not ask for the
+    WINS server, so there is none."""
+    srv, cli = sb.netns("srv"), sb.netns("nmr")
+    sb.run("ip", "-n", srv, "link", "add", "vds0", "type", "veth", "peer", "name", "vdc0",
+           "netns", cli)
+    sb.run("ip", "-n", srv, "addr", "add", "10.77.0.1/24", "dev", "vds0")
+    sb.run("ip", "-n", srv, "link", "set", "vds0", "up")
+    sb.start("ip", "netns", "exec", srv, "dnsmasq", "--keep-in-foreground", "--conf-file=/dev/null",
+             "--no-resolv", "--no-hosts", "--port=0", "--interface=vds0", "--bind-interfaces",
+             "--user=root", f"--pid-file={sb.tmp}/dnsmasq.pid",
+             f"--dhcp-leasefile={sb.tmp}/dnsmasq.leases", "--log-dhcp",
+             "--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,infinite",
+             "--dhcp-option=3,10.77.0.1", "--dhcp-option=6,10.77.0.53,10.77.0.54",
+             "--dhcp-option=44,10.77.0.44")
+
+    v = os.path.join(sb.tmp, "nm")
+    for d in ("etc", "etc.work", "run", "state", "keyfiles"):
+        os.makedirs(os.path.join(v, d))
+    socket_path = os.path.join(sb.tmp, "system_bus")
+    with open(os.path.join(v, "bus.conf"), "w") as f:
+        f.write(SYSTEM_BUS_CONFIG.format(socket=socket_path))
+    sb.start("dbus-daemon", f"--config-file={v}/bus.conf", "--nofork", "--nopidfile")
+    wait_for(lambda: os.path.exists(socket_path), "the private system bus")
+    address = f"unix:path={socket_path}"
+    with open(os.path.join(v, "NetworkManager.conf"), "w") as f:
+        f.write(NM_CONFIG.format(keyfiles=f"{v}/keyfiles"))
+    keyfile = os.path.join(v, "keyfiles", "office.nmconnection")
+    with open(keyfile, "w") as f:
+        f.write("[connection]\nid=office\ntype=ethernet\ninterface-name=vdc0\n"
+                "[ipv4]\nmethod=auto\n[ipv6]\nmethod=ignore\n")
+    os.chmod(keyfile, 0o600)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    nm = sb.start("ip", "netns", "exec", cli, "unshare", "-m", "--propagation", "private",
+                  "/bin/sh", "-c", NM_MOUNTS, "sh", v, "NetworkManager", "--debug",
+                  f"--config={v}/NetworkManager.conf", env=env)
+
+    def ready():
+        if nm.poll() is not None:
+            raise Failure("NetworkManager ended: " + open(nm.log_path).read()[-3000:])
+        try:
+            addrs = json_of(sb.run("ip", "-n", cli, "-j", "-4", "addr", "show", "dev", "vdc0"))
+            text = open(f"{v}/run/NetworkManager/resolv.conf").read()
+        except (OSError, Failure):
+            return False
+        return addrs and addrs[0]["addr_info"] and "nameserver" in text
+    try:
+        wait_for(ready, "NetworkManager's lease")
+    except Failure as e:
+        raise Failure(f"{e}; NetworkManager said: " + open(nm.log_path).read()[-4000:])
+    info = address_info(sb, cli, "vdc0")
+    print(info)
+    resolv_conf = f"{v}/run/NetworkManager/resolv.conf"
+    print(open(resolv_conf).read())
+    c.true(not info.get("dynamic"), f"an address of an infinite lease is permanent: {info}")
+    c.eq(read_nameservers(resolv_conf), ["127.0.0.1"], "resolv.conf names only the local dnsmasq")
+
+    os.makedirs(f"{sb.tmp}/empty")
+    probe = json_of(sb.ns(cli, args.probe, "--no-resolved", "--run-root", f"{sb.tmp}/empty",
+                          "--dhcp-dir", f"{sb.tmp}/empty", "--resolv-conf", resolv_conf, env=env))
+    print(json.dumps(probe, indent=1))
+    a = adapter_by_address(probe, info["local"])
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"], a["winsServer"]),
+         (True, "10.77.0.1", False, "0.0.0.0"), "DHCP from NetworkManager's own client")
+    c.eq(probe["dns"], ["10.77.0.53", "10.77.0.54"], "DNS servers behind NetworkManager's dnsmasq")
+    c.eq(probe["adapterProblem"] + probe["dnsProblem"], "", "no problem reported")
+
+
 SCENARIOS = {
     "host": (scenario_host, False),
     "dhcp": (scenario_dhcp, True),
@@ -605,6 +737,7 @@ SCENARIOS = {
     "virtual": (scenario_virtual, True),
     "networkmanager": (scenario_networkmanager, True),
     "networkmanager-stuck": (scenario_networkmanager_stuck, True),
+    "networkmanager-real": (scenario_networkmanager_real, True),
     "resolved": (scenario_resolved, False),
 }
 
