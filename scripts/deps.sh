@@ -8,7 +8,7 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
     libgtest-dev libgmock-dev libbenchmark-dev
     cups-client)
 test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
-    dbus python3 python3-dbus python3-gi python3-dbusmock
+    dbus python3 python3-dbus python3-gi python3-dbusmock network-manager
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
     clang libclang-rt-14-dev)
 
@@ -24,5 +24,11 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}" >&2
+# The tests start NetworkManager themselves, in a network namespace: a machine that did not
+# have it must not get it running on its own network because the package came in.
+if [[ " ${missing[*]} " == *" network-manager "* ]] && [ -d /run/systemd/system ]; then
+    $sudo systemctl mask NetworkManager.service NetworkManager-wait-online.service \
+        NetworkManager-dispatcher.service >&2
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

@@ -1,6 +1,7 @@
 # The Linux network layer: text parsers and file sources on samples and temporary trees,
 # rtnetlink on the running kernel, and whole scenarios in network namespaces with real
-# dnsmasq, dhclient and a mock NetworkManager on a private bus (these need root).
+# dnsmasq, dhclient, NetworkManager and mock NetworkManager and resolved on private buses
+# (these need root).
 add_executable(network_platform_tests
     network/ParsersTest.cpp
     network/SourceFilesTest.cpp
@@ -12,7 +13,8 @@ gtest_discover_tests(network_platform_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABE
 add_executable(network_probe network/network_probe.cpp)
 target_link_libraries(network_probe PRIVATE voldrane_platform nlohmann_json::nlohmann_json)
 
-foreach(scenario host dhcp loopback virtual networkmanager networkmanager-stuck resolved)
+foreach(scenario host dhcp dhcp-infinite loopback virtual networkmanager networkmanager-stuck
+        networkmanager-real resolved)
     add_test(NAME network_kernel_${scenario}
         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/network_kernel_test.py
             ${scenario} --voldranectl $<TARGET_FILE:voldranectl> --probe $<TARGET_FILE:network_probe>)

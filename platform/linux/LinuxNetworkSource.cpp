@@ -44,10 +44,11 @@ void AppendProblem(std::string* problems, const std::string& problem) {
 
 std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
     m_problem.clear();
+    m_networkManagerFailed = false;
     auto snapshot = ReadNetlinkSnapshot(&m_problem);
     if (!snapshot) return std::nullopt;
 
-    // NetworkManager is asked once, and only when some adapter has a leased address.
+    // NetworkManager is asked once, and only when some adapter has an address.
     std::optional<std::map<std::string, DhcpLease>> nmLeases;
     bool nmAsked = false;
 
@@ -57,34 +58,46 @@ std::optional<std::vector<AdapterInfo>> LinuxNetworkSource::QueryAdapters() {
         AdapterInfo a;
         a.description =
             DescribeInterface(m_paths.sysRoot, m_paths.runRoot, itf.ifindex, itf.name, itf.kind);
-        if (const NetlinkAddress* addr = FirstPrimaryAddress(itf)) {
-            a.ipAddress = FormatIPv4(addr->address);
-            a.ipMask = PrefixToMask(addr->prefixLength);
-            // A leased address has a finite lifetime, whichever client obtained it.
-            a.dhcpEnabled = !(addr->flags & IFA_F_PERMANENT);
-        }
         if (itf.gateway) a.gateway = FormatIPv4(*itf.gateway);
+        const NetlinkAddress* addr = FirstPrimaryAddress(itf);
+        if (!addr) {
+            adapters.push_back(std::move(a));
+            continue;
+        }
+        a.ipAddress = FormatIPv4(addr->address);
+        a.ipMask = PrefixToMask(addr->prefixLength);
 
-        if (a.dhcpEnabled) {
-            std::optional<DhcpLease> lease;
-            if (m_paths.askNetworkManager && !nmAsked) {
-                nmAsked = true;
-                std::string problem;
-                nmLeases = QueryNetworkManagerDhcp(kBusTimeout, &problem);
-                AppendProblem(&m_problem, problem);
+        std::optional<DhcpLease> lease;
+        bool fromNetworkManager = false;
+        if (m_paths.askNetworkManager && !nmAsked) {
+            nmAsked = true;
+            std::string problem;
+            nmLeases = QueryNetworkManagerDhcp(kBusTimeout, &problem);
+            m_networkManagerFailed = !problem.empty();
+            AppendProblem(&m_problem, problem);
+        }
+        if (nmLeases) {
+            auto it = nmLeases->find(itf.name);
+            if (it != nmLeases->end()) {
+                lease = it->second;
+                fromNetworkManager = true;
             }
-            if (nmLeases) {
-                auto it = nmLeases->find(itf.name);
-                if (it != nmLeases->end()) lease = it->second;
-            }
-            if (!lease) lease = ReadNetworkdLease(m_paths.runRoot, itf.ifindex, a.ipAddress);
-            if (!lease) lease = ReadDhclientLease(m_paths.dhclientLeaseDirs, itf.name, a.ipAddress);
-            if (lease) {
-                if (!lease->server.empty()) a.dhcpServer = lease->server;
-                if (!lease->winsServers.empty()) {
-                    a.haveWins = true;
-                    a.winsServer = lease->winsServers.front();
-                }
+        }
+        if (!lease) lease = ReadNetworkdLease(m_paths.runRoot, itf.ifindex, a.ipAddress);
+        if (!lease) lease = ReadDhclientLease(m_paths.dhclientLeaseDirs, itf.name, a.ipAddress);
+
+        // A leased address has a finite lifetime, whichever client obtained it. An infinite
+        // lease, though, makes the kernel mark the address permanent like a static one: then
+        // the DHCP client's own record decides, NetworkManager's DHCP4Config (it exists only
+        // while NetworkManager runs DHCP on the device) or a lease file naming this very
+        // address (an old lease of another address says nothing about this one).
+        const bool finite = !(addr->flags & IFA_F_PERMANENT);
+        a.dhcpEnabled = finite || (lease && (fromNetworkManager || lease->address == a.ipAddress));
+        if (a.dhcpEnabled && lease) {
+            if (!lease->server.empty()) a.dhcpServer = lease->server;
+            if (!lease->winsServers.empty()) {
+                a.haveWins = true;
+                a.winsServer = lease->winsServers.front();
             }
         }
         adapters.push_back(std::move(a));
@@ -104,21 +117,39 @@ std::optional<std::vector<std::string>> LinuxNetworkSource::QueryDnsServers() {
         return std::nullopt;
     }
     auto servers = ParseResolvConfNameservers(*text);
-    if (!OnlyResolvedStub(servers)) return servers;
+    if (!OnlyLoopback(servers)) return servers;
 
-    // Behind resolved's stub: its upstream servers, from the file it keeps for programs that
-    // bypass it, else from resolved itself. Failing both, the stub is what the machine uses.
+    // A local cache (resolved's stub, NetworkManager's dnsmasq, ...) stands in front of the
+    // network's servers: ask whoever configured it. Resolved first behind its own stub, and
+    // NetworkManager first otherwise. Failing all, the cache is what the machine uses.
+    const bool stub = OnlyResolvedStub(servers);
+    if (stub)
+        if (auto real = ResolvedUpstream()) return real;
+    if (m_paths.askNetworkManager && !m_networkManagerFailed) {
+        std::string problem;
+        auto real = QueryNetworkManagerDnsServers(kBusTimeout, &problem);
+        AppendProblem(&m_problem, problem);
+        if (real && !real->empty() && !OnlyLoopback(*real)) return real;
+    }
+    if (!stub)
+        if (auto real = ResolvedUpstream()) return real;
+    return servers;
+}
+
+// Resolved's upstream servers: from the file it keeps for programs that bypass it, else from
+// resolved itself.
+std::optional<std::vector<std::string>> LinuxNetworkSource::ResolvedUpstream() {
     if (const auto upstream = ReadTextFile(m_paths.runRoot + "/systemd/resolve/resolv.conf")) {
         auto real = ParseResolvConfNameservers(*upstream);
-        if (!real.empty() && !OnlyResolvedStub(real)) return real;
+        if (!real.empty() && !OnlyLoopback(real)) return real;
     }
     if (m_paths.askResolved) {
         std::string problem;
         auto real = QueryResolvedDnsServers(kBusTimeout, &problem);
         AppendProblem(&m_problem, problem);
-        if (real && !real->empty()) return real;
+        if (real && !real->empty() && !OnlyLoopback(*real)) return real;
     }
-    return servers;
+    return std::nullopt;
 }
 
 }  // namespace linux_os

@@ -8,8 +8,8 @@
 namespace voldrane::platform::linux_os {
 
 // Adapters from rtnetlink, descriptions from udev/sysfs, DHCP and WINS servers from
-// NetworkManager (D-Bus), systemd-networkd or dhclient leases, DNS from resolv.conf (and
-// systemd-resolved behind its stub).
+// NetworkManager (D-Bus), systemd-networkd or dhclient leases, DNS from resolv.conf (and,
+// behind a local cache, from systemd-resolved or NetworkManager).
 class LinuxNetworkSource final : public INetworkSource {
   public:
     LinuxNetworkSource() = default;
@@ -24,8 +24,13 @@ class LinuxNetworkSource final : public INetworkSource {
     const std::string& LastProblem() const { return m_problem; }
 
   private:
+    std::optional<std::vector<std::string>> ResolvedUpstream();
+
     NetworkPaths m_paths;
     std::string m_problem;
+    // NetworkManager failed or did not answer during the last adapter query: the DNS query
+    // that follows it in the same detection does not wait for it again.
+    bool m_networkManagerFailed = false;
 };
 
 }  // namespace voldrane::platform::linux_os

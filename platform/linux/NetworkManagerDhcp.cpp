@@ -2,6 +2,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -17,6 +18,8 @@ constexpr const char* kService = "org.freedesktop.NetworkManager";
 constexpr const char* kManagerPath = "/org/freedesktop/NetworkManager";
 constexpr const char* kDeviceInterface = "org.freedesktop.NetworkManager.Device";
 constexpr const char* kDhcp4Interface = "org.freedesktop.NetworkManager.DHCP4Config";
+constexpr const char* kIp4Interface = "org.freedesktop.NetworkManager.IP4Config";
+constexpr const char* kActiveInterface = "org.freedesktop.NetworkManager.Connection.Active";
 
 std::optional<std::vector<std::string>> ReadObjectPaths(sd_bus_message* m) {
     std::vector<std::string> paths;
@@ -48,8 +51,24 @@ std::optional<std::map<std::string, std::string>> ReadStringDict(sd_bus_message*
         }
         if (sd_bus_message_exit_container(m) < 0) return std::nullopt;
     }
-    if (r < 0) return std::nullopt;
+    if (r < 0 || sd_bus_message_exit_container(m) < 0) return std::nullopt;
     return dict;
+}
+
+// IP4Config's NameserverData: one a{sv} per server, its text in "address".
+std::optional<std::vector<std::string>> ReadNameserverData(sd_bus_message* m) {
+    std::vector<std::string> servers;
+    if (sd_bus_message_enter_container(m, 'a', "a{sv}") <= 0) return std::nullopt;
+    int r;
+    while ((r = sd_bus_message_at_end(m, false)) == 0) {
+        const auto entry = ReadStringDict(m);
+        if (!entry) return std::nullopt;
+        const auto it = entry->find("address");
+        if (it != entry->end())
+            if (auto a = CanonicalIPv4(it->second)) servers.push_back(*a);
+    }
+    if (r < 0) return std::nullopt;
+    return servers;
 }
 
 }  // namespace
@@ -111,6 +130,63 @@ std::optional<std::map<std::string, DhcpLease>> QueryNetworkManagerDhcp(
         return std::nullopt;
     }
     return leases;
+}
+
+std::optional<std::vector<std::string>> QueryNetworkManagerDnsServers(
+    std::chrono::milliseconds timeout, std::string* error) {
+    std::string ignored;
+    if (!error) error = &ignored;
+    const auto bus = SystemBus::Connect(timeout, error);
+    if (!bus) return std::nullopt;
+
+    // The primary connection's servers first: NetworkManager puts the connection that holds
+    // the default route first in resolv.conf too. Then every other device's, in device order.
+    std::vector<std::string> configs;
+    std::string err;
+    if (const auto primary =
+            bus->GetObjectPath(kService, kManagerPath, kService, "PrimaryConnection", &err);
+        primary && *primary != "/") {
+        if (auto config =
+                bus->GetObjectPath(kService, *primary, kActiveInterface, "Ip4Config", &err);
+            config && *config != "/")
+            configs.push_back(*config);
+    }
+    if (bus->TimedOut()) {
+        *error = "NetworkManager did not answer in time";
+        return std::nullopt;
+    }
+    const auto reply = bus->GetProperty(kService, kManagerPath, kService, "Devices", "ao", error);
+    if (!reply) return std::nullopt;
+    const auto devices = ReadObjectPaths(reply->message);
+    if (!devices) {
+        *error = "NetworkManager Devices: unreadable reply";
+        return std::nullopt;
+    }
+    for (const auto& device : *devices) {
+        const auto config =
+            bus->GetObjectPath(kService, device, kDeviceInterface, "Ip4Config", &err);
+        if (bus->TimedOut()) break;
+        if (config && *config != "/" &&
+            std::find(configs.begin(), configs.end(), *config) == configs.end())
+            configs.push_back(*config);
+    }
+
+    std::vector<std::string> servers;
+    for (const auto& config : configs) {
+        if (bus->TimedOut()) break;
+        const auto data =
+            bus->GetProperty(kService, config, kIp4Interface, "NameserverData", "aa{sv}", &err);
+        if (!data) continue;
+        if (const auto list = ReadNameserverData(data->message))
+            for (const auto& s : *list)
+                if (std::find(servers.begin(), servers.end(), s) == servers.end())
+                    servers.push_back(s);
+    }
+    if (bus->TimedOut()) {
+        *error = "NetworkManager did not answer in time";
+        return std::nullopt;
+    }
+    return servers;
 }
 
 }  // namespace voldrane::platform::linux_os

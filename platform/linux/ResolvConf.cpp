@@ -34,4 +34,11 @@ bool OnlyResolvedStub(const std::vector<std::string>& servers) {
     return true;
 }
 
+bool OnlyLoopback(const std::vector<std::string>& servers) {
+    if (servers.empty()) return false;
+    for (const auto& s : servers)
+        if (s.compare(0, 4, "127.") != 0) return false;
+    return true;
+}
+
 }  // namespace voldrane::platform::linux_os

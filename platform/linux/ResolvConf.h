@@ -14,4 +14,8 @@ std::vector<std::string> ParseResolvConfNameservers(std::string_view text);
 // its proxy), so the real servers must be asked of resolved.
 bool OnlyResolvedStub(const std::vector<std::string>& servers);
 
+// Whether the list names only loopback addresses (127.0.0.0/8): a local cache such as
+// NetworkManager's dnsmasq or resolved's stub, which tells nothing about the network.
+bool OnlyLoopback(const std::vector<std::string>& servers);
+
 }  // namespace voldrane::platform::linux_os

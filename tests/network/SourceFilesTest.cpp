@@ -115,7 +115,7 @@ TEST_F(TempTree, LeaseFilesByInterfaceAndAddress) {
     EXPECT_FALSE(ReadDhclientLease(dirs, "../dhcp/x", ""));
 }
 
-TEST_F(TempTree, DnsFromResolvConfAndBehindTheResolvedStub) {
+TEST_F(TempTree, DnsFromResolvConfAndBehindALocalCache) {
     struct Case {
         const char* name;
         std::optional<std::string> resolvConf;
@@ -131,6 +131,13 @@ TEST_F(TempTree, DnsFromResolvConfAndBehindTheResolvedStub) {
          "nameserver 127.0.0.53\n", std::vector<std::string>{"127.0.0.53"}},
         {"stub without upstream", "nameserver 127.0.0.53\n", std::nullopt,
          std::vector<std::string>{"127.0.0.53"}},
+        // NetworkManager's dnsmasq, or another local cache, with resolved beside it.
+        {"local cache with resolved's upstream file", "nameserver 127.0.0.1\n",
+         "nameserver 10.4.0.1\n", std::vector<std::string>{"10.4.0.1"}},
+        {"local cache alone", "nameserver 127.0.1.1\nnameserver 127.0.0.1\n", std::nullopt,
+         std::vector<std::string>{"127.0.1.1", "127.0.0.1"}},
+        {"local cache beside a real server", "nameserver 127.0.0.1\nnameserver 10.0.0.1\n",
+         "nameserver 10.4.0.1\n", std::vector<std::string>{"127.0.0.1", "10.0.0.1"}},
         {"no servers", "search lan\n", "nameserver 10.4.0.1\n", std::vector<std::string>{}},
         {"missing file", std::nullopt, "nameserver 10.4.0.1\n", std::nullopt},
     };
@@ -144,6 +151,7 @@ TEST_F(TempTree, DnsFromResolvConfAndBehindTheResolvedStub) {
         paths.runRoot = root / "run";
         paths.resolvConf = root / "etc/resolv.conf";
         paths.askResolved = false;
+        paths.askNetworkManager = false;
         LinuxNetworkSource source(paths);
         EXPECT_EQ(source.QueryDnsServers(), c.servers);
     }

@@ -105,6 +105,15 @@ class Sandbox:
                         pass
                     p.wait()
         for name in self.namespaces:
+            # Children that left our process groups (NetworkManager's dnsmasq) die with
+            # the namespace's other processes.
+            pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True,
+                                  text=True).stdout
+            for pid in pids.split():
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except (ProcessLookupError, ValueError):
+                    pass
             subprocess.run(["ip", "netns", "del", name], capture_output=True)
             shutil.rmtree(f"/etc/netns/{name}", ignore_errors=True)
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -166,6 +175,24 @@ def read_nameservers(path):
 # ----------------------------------------------------------------------------- scenarios
 
 
+def lease_known(address):
+    """Whether NetworkManager runs or a lease file of this machine names the address."""
+    if os.path.isdir("/run/NetworkManager"):
+        return True
+    for folder in ("/var/lib/dhcp", "/var/lib/dhclient", "/run/systemd/netif/leases"):
+        try:
+            names = os.listdir(folder)
+        except OSError:
+            continue
+        for name in names:
+            try:
+                if address in open(os.path.join(folder, name), errors="replace").read():
+                    return True
+            except OSError:
+                pass
+    return False
+
+
 def scenario_host(sb, args, c):
     """The machine's own namespace: voldranectl agrees with ip(8) and resolv.conf."""
     detected = json_of(sb.run(args.voldranectl, "detect", "--json"))
@@ -196,7 +223,8 @@ def scenario_host(sb, args, c):
     gateways = sorted((r.get("metric", 0), i, r["gateway"]) for i, r in enumerate(routes)
                       if r.get("dev") == chosen and "gateway" in r)
     c.eq(detected["Default Gateway"], gateways[0][2] if gateways else "0.0.0.0", "Default Gateway")
-    if info and not info.get("dynamic"):
+    # A permanent address is static unless a DHCP client holds an (infinite) lease for it.
+    if info and not info.get("dynamic") and not lease_known(info["local"]):
         c.eq(detected["DHCP Server"], "0.0.0.0", "DHCP Server of a static address")
         c.eq(detected["WINS Server"], "0.0.0.0", "WINS Server of a static address")
 
@@ -226,9 +254,10 @@ def dhclient_binary(sb):
     return copy
 
 
-def scenario_dhcp(sb, args, c):
-    """dnsmasq hands out a lease with options 6 and 44; dhclient takes it; the lease reader
-    finds the DHCP and WINS servers in dhclient's lease file."""
+def dhcp_client(sb, lease_time):
+    """dnsmasq hands out a lease with options 6 and 44 on a veth; dhclient takes it and its
+    script applies the address with the lease's lifetime, as Debian's dhclient-script does.
+    Returns the client's namespace, the leased address and dhclient's lease folder."""
     srv, cli = sb.netns("srv"), sb.netns("cli")
     sb.run("ip", "-n", srv, "link", "add", "vds0", "type", "veth", "peer", "name", "vdc0",
            "netns", cli)
@@ -240,7 +269,7 @@ def scenario_dhcp(sb, args, c):
              "--no-resolv", "--no-hosts", "--port=0", "--interface=vds0", "--bind-interfaces",
              "--user=root", f"--pid-file={sb.tmp}/dnsmasq.pid",
              f"--dhcp-leasefile={sb.tmp}/dnsmasq.leases", "--log-dhcp",
-             "--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,1h",
+             f"--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,{lease_time}",
              "--dhcp-option=3,10.77.0.1", "--dhcp-option=6,10.77.0.53,10.77.0.54",
              "--dhcp-option=44,10.77.0.44,10.77.0.45")
     dhcp_dir = os.path.join(sb.tmp, "dhcp")
@@ -249,9 +278,22 @@ def scenario_dhcp(sb, args, c):
     with open(os.path.join(sb.tmp, "dhclient.conf"), "w") as f:
         f.write("request subnet-mask, routers, domain-name-servers, netbios-name-servers;\n"
                 "timeout 20;\n")
-    # -sf /bin/true: dhclient's own script would rewrite the machine's /etc/resolv.conf.
+    # dhclient's own script would rewrite the machine's /etc/resolv.conf: this one only sets
+    # the address, the route and the namespace's resolv.conf.
+    script = os.path.join(sb.tmp, "dhclient-script")
+    with open(script, "w") as f:
+        f.write("#!/bin/sh\n"
+                'case "$reason" in BOUND|RENEW|REBIND|REBOOT) ;; *) exit 0 ;; esac\n'
+                "ip -4 addr replace $new_ip_address/$new_subnet_mask dev $interface"
+                " valid_lft $new_dhcp_lease_time preferred_lft $new_dhcp_lease_time\n"
+                "ip -4 route replace default via $new_routers dev $interface\n"
+                f"for s in $new_domain_name_servers; do echo nameserver $s; done"
+                f" > /etc/netns/{cli}/resolv.conf.new\n"
+                f"mv /etc/netns/{cli}/resolv.conf.new /etc/netns/{cli}/resolv.conf\n")
+    os.chmod(script, 0o755)
+    os.makedirs(f"/etc/netns/{cli}", exist_ok=True)
     dhclient = sb.start("ip", "netns", "exec", cli, dhclient_binary(sb), "-4", "-d", "-1", "-v",
-                        "-sf", "/bin/true", "-cf", f"{sb.tmp}/dhclient.conf",
+                        "-sf", script, "-cf", f"{sb.tmp}/dhclient.conf",
                         "-lf", lease_file, "-pf", f"{sb.tmp}/dhclient.pid", "vdc0")
 
     def leased():
@@ -259,22 +301,29 @@ def scenario_dhcp(sb, args, c):
             return re.search(r"lease \{.*?\n\}", open(lease_file).read(), re.S)
         except OSError:
             return None
-    wait_for(lambda: leased() or dhclient.poll() is not None, "dhclient's lease")
+
+    def applied():
+        return os.path.exists(f"/etc/netns/{cli}/resolv.conf") and json_of(sb.run(
+            "ip", "-n", cli, "-j", "-4", "addr", "show", "dev", "vdc0"))[0]["addr_info"]
+    wait_for(lambda: (leased() and applied()) or dhclient.poll() is not None, "dhclient's lease")
     block = leased()
     if not block:
         raise Failure("dhclient got no lease: " + open(dhclient.log_path).read())
-    block = block.group(0)
-    print(block)
-    address = re.search(r"fixed-address ([\d.]+);", block).group(1)
-    dns = re.search(r"option domain-name-servers ([\d., ]+);", block).group(1)
+    print(block.group(0))
+    address = re.search(r"fixed-address ([\d.]+);", block.group(0)).group(1)
+    os.makedirs(os.path.join(sb.tmp, "run"), exist_ok=True)
+    return cli, address, dhcp_dir
 
-    # The script that would have applied the lease is /bin/true: apply it here, as a lease.
-    sb.run("ip", "-n", cli, "addr", "add", f"{address}/24", "dev", "vdc0", "valid_lft", "3600",
-           "preferred_lft", "3600")
-    sb.run("ip", "-n", cli, "route", "add", "default", "via", "10.77.0.1", "dev", "vdc0")
-    sb.resolv_conf(cli, "".join(f"nameserver {s.strip()}\n" for s in dns.split(",")))
-    os.makedirs(os.path.join(sb.tmp, "run"))
 
+def address_info(sb, ns, ifname):
+    return json_of(sb.run("ip", "-n", ns, "-j", "-4", "addr", "show", "dev", ifname))[0]["addr_info"][0]
+
+
+def scenario_dhcp(sb, args, c):
+    """A lease of an hour: the lease reader finds the DHCP and WINS servers in dhclient's
+    lease file."""
+    cli, address, dhcp_dir = dhcp_client(sb, "1h")
+    c.true(address_info(sb, cli, "vdc0").get("dynamic"), "an address of a 1 h lease is dynamic")
     probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
                           "--run-root", f"{sb.tmp}/run", "--dhcp-dir", dhcp_dir))
     print(json.dumps(probe, indent=1))
@@ -286,6 +335,45 @@ def scenario_dhcp(sb, args, c):
     c.eq((a["haveWins"], a["winsServer"]), (True, "10.77.0.44"), "WINS server from the lease")
     c.true("Virtual" in a["description"], f"veth described as virtual: {a['description']}")
     c.eq(probe["dns"], ["10.77.0.53", "10.77.0.54"], "DNS servers of the namespace")
+
+
+def scenario_dhcp_infinite(sb, args, c):
+    """An infinite lease: the kernel marks the address permanent, like a static one, and the
+    lease (dhclient's file, or systemd-networkd's) still says DHCP and names the servers. A
+    permanent address whose lease file names another address stays static."""
+    cli, address, dhcp_dir = dhcp_client(sb, "infinite")
+    info = address_info(sb, cli, "vdc0")
+    c.true(not info.get("dynamic") and info.get("valid_life_time") == 4294967295,
+           f"an address of an infinite lease is permanent: {info}")
+    sb.standalone_link(cli, "st0")
+    sb.run("ip", "-n", cli, "addr", "add", "10.78.0.5/24", "dev", "st0")
+    sb.run("ip", "-n", cli, "link", "set", "st0", "up")
+    with open(os.path.join(dhcp_dir, "dhclient.st0.leases"), "w") as f:
+        f.write('lease {\n  interface "st0";\n  fixed-address 10.78.0.9;\n'
+                "  option dhcp-server-identifier 10.78.0.1;\n}\n")
+
+    probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
+                          "--run-root", f"{sb.tmp}/run", "--dhcp-dir", dhcp_dir))
+    print(json.dumps(probe, indent=1))
+    a = adapter_by_address(probe, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"], a["winsServer"]),
+         (True, "10.77.0.1", True, "10.77.0.44"), "infinite lease in dhclient's file")
+    a = adapter_by_address(probe, "10.78.0.5")
+    c.eq((a["dhcpEnabled"], a["dhcpServer"]), (False, "0.0.0.0"),
+         "permanent address with a lease of another address")
+
+    # systemd-networkd's lease of the same address (it keeps no NetBIOS servers).
+    ifindex = json_of(sb.run("ip", "-n", cli, "-j", "link", "show", "vdc0"))[0]["ifindex"]
+    os.makedirs(f"{sb.tmp}/run/systemd/netif/leases")
+    with open(f"{sb.tmp}/run/systemd/netif/leases/{ifindex}", "w") as f:
+        f.write(f"# This is private data. Do not parse.\nADDRESS={address}\nNETMASK=255.255.255.0\n"
+                "ROUTER=10.77.0.1\nSERVER_ADDRESS=10.77.0.1\nLIFETIME=4294967295\n")
+    os.makedirs(f"{sb.tmp}/empty")
+    probe = json_of(sb.ns(cli, args.probe, "--no-networkmanager", "--no-resolved",
+                          "--run-root", f"{sb.tmp}/run", "--dhcp-dir", f"{sb.tmp}/empty"))
+    a = adapter_by_address(probe, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"]), (True, "10.77.0.1", False),
+         "infinite lease in systemd-networkd's file")
 
 
 def scenario_loopback(sb, args, c):
@@ -359,13 +447,13 @@ def private_bus(sb):
     return address
 
 
-def leased_dummy(sb):
+def leased_dummy(sb, lifetime="600"):
     """A namespace with one adapter holding a leased address, and a stale-looking dhclient
     lease file that names another server for it."""
     name = sb.netns("nm")
     sb.standalone_link(name, "nm0")
-    sb.run("ip", "-n", name, "addr", "add", "10.55.0.7/24", "dev", "nm0", "valid_lft", "600",
-           "preferred_lft", "600")
+    sb.run("ip", "-n", name, "addr", "add", "10.55.0.7/24", "dev", "nm0", "valid_lft", lifetime,
+           "preferred_lft", lifetime)
     sb.run("ip", "-n", name, "link", "set", "nm0", "up")
     dhcp_dir = os.path.join(sb.tmp, "dhcp")
     os.makedirs(dhcp_dir)
@@ -388,8 +476,9 @@ def probe_with_bus(sb, args, name, dhcp_dir, address):
 
 
 def scenario_networkmanager(sb, args, c):
-    """NetworkManager's DHCP4Config, served by python3-dbusmock on a private bus, is preferred
-    over lease files."""
+    """NetworkManager, served by python3-dbusmock on a private bus: its DHCP4Config is
+    preferred over lease files and says DHCP also for a permanent address (an infinite lease),
+    and its IP4Configs name the DNS servers when resolv.conf names only a local cache."""
     import dbus
     address = private_bus(sb)
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
@@ -397,8 +486,10 @@ def scenario_networkmanager(sb, args, c):
              env=env)
     bus = dbus.bus.BusConnection(address)
     wait_for(lambda: bus.name_has_owner(NM_SERVICE), "the mock NetworkManager")
-    mock = dbus.Interface(bus.get_object(NM_SERVICE, "/org/freedesktop/NetworkManager"),
-                          "org.freedesktop.DBus.Mock")
+
+    def mock_of(path):
+        return dbus.Interface(bus.get_object(NM_SERVICE, path), "org.freedesktop.DBus.Mock")
+    mock = mock_of("/org/freedesktop/NetworkManager")
     device = mock.AddEthernetDevice("mock_Ethernet1", "nm0", 100)
     config = "/org/freedesktop/NetworkManager/DHCP4Config/1"
     mock.AddObject(config, "org.freedesktop.NetworkManager.DHCP4Config",
@@ -407,20 +498,56 @@ def scenario_networkmanager(sb, args, c):
                        "dhcp_server_identifier": "10.55.0.1",
                        "netbios_name_servers": "10.55.0.44 10.55.0.45",
                        "routers": "10.55.0.1"}, signature="sv")}, [])
-    dbus.Interface(bus.get_object(NM_SERVICE, device), "org.freedesktop.DBus.Mock").AddProperty(
-        "org.freedesktop.NetworkManager.Device", "Dhcp4Config", dbus.ObjectPath(config))
+    mock_of(device).AddProperty("org.freedesktop.NetworkManager.Device", "Dhcp4Config",
+                                dbus.ObjectPath(config))
     # A second device without DHCP4Config must not disturb anything.
-    mock.AddEthernetDevice("mock_Ethernet2", "nm1", 30)
+    device2 = mock.AddEthernetDevice("mock_Ethernet2", "nm1", 30)
 
     name, dhcp_dir = leased_dummy(sb)
     a, _ = probe_with_bus(sb, args, name, dhcp_dir, address)
     c.eq((a["dhcpEnabled"], a["dhcpServer"]), (True, "10.55.0.1"), "DHCP server from NetworkManager")
     c.eq((a["haveWins"], a["winsServer"]), (True, "10.55.0.44"), "first NetBIOS name server")
 
+    sb.run("ip", "-n", name, "addr", "replace", "10.55.0.7/24", "dev", "nm0", "valid_lft",
+           "forever", "preferred_lft", "forever")
+    a, _ = probe_with_bus(sb, args, name, dhcp_dir, address)
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["winsServer"]), (True, "10.55.0.1", "10.55.0.44"),
+         "permanent address with NetworkManager's DHCP4Config")
+
+    # DNS: each device's IP4Config, the primary connection's first, without repeats.
+    def ip4config(n, servers):
+        path = f"/org/freedesktop/NetworkManager/IP4Config/{n}"
+        mock.AddObject(path, "org.freedesktop.NetworkManager.IP4Config", {
+            "NameserverData": dbus.Array([dbus.Dictionary({"address": s}, signature="sv")
+                                          for s in servers], signature="a{sv}")}, [])
+        return dbus.ObjectPath(path)
+    mock_of(device).AddProperty("org.freedesktop.NetworkManager.Device", "Ip4Config",
+                                ip4config(1, ["10.55.0.53", "10.55.0.54"]))
+    wifi = ip4config(2, ["10.56.0.53", "10.55.0.53"])
+    mock_of(device2).AddProperty("org.freedesktop.NetworkManager.Device", "Ip4Config", wifi)
+    active = "/org/freedesktop/NetworkManager/ActiveConnection/7"
+    mock.AddObject(active, "org.freedesktop.NetworkManager.Connection.Active",
+                   {"Ip4Config": wifi}, [])
+    mock.AddProperty(NM_SERVICE, "PrimaryConnection", dbus.ObjectPath(active))
+
+    def dns(resolv_conf, bus_address=address):
+        with open(os.path.join(sb.tmp, "resolv.conf"), "w") as f:
+            f.write(resolv_conf)
+        return json_of(sb.run(args.probe, "--no-resolved", "--run-root", f"{sb.tmp}/run",
+                              "--resolv-conf", f"{sb.tmp}/resolv.conf",
+                              env=dict(env, DBUS_SYSTEM_BUS_ADDRESS=bus_address)))["dns"]
+    expected = ["10.56.0.53", "10.55.0.53", "10.55.0.54"]
+    c.eq(dns("# dns=dnsmasq\nnameserver 127.0.0.1\n"), expected, "behind NetworkManager's dnsmasq")
+    c.eq(dns("nameserver 127.0.0.53\n"), expected, "behind resolved's stub, resolved absent")
+    c.eq(dns("nameserver 127.0.0.1\nnameserver 10.9.0.1\n"), ["127.0.0.1", "10.9.0.1"],
+         "a local cache beside a real server is kept")
+    c.eq(dns("nameserver 127.0.0.1\n", f"unix:path={sb.tmp}/none"), ["127.0.0.1"],
+         "without NetworkManager the cache is what is known")
+
 
 def scenario_networkmanager_stuck(sb, args, c):
     """A NetworkManager that never answers, and a bus that never finishes its handshake: both
-    cost a bounded wait, and the lease file is used instead."""
+    cost a bounded wait, and the lease file (or resolv.conf's local cache) is used instead."""
     import dbus
     address = private_bus(sb)
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
@@ -437,6 +564,16 @@ def scenario_networkmanager_stuck(sb, args, c):
     a, probe = probe_with_bus(sb, args, name, dhcp_dir, address)
     c.eq(a["dhcpServer"], "10.55.0.99", "lease file used when NetworkManager hangs")
     c.true("time" in probe["adapterProblem"], f"problem reported: {probe['adapterProblem']!r}")
+    # Behind a local cache the DNS servers are asked of NetworkManager too, with the same
+    # bound (in a namespace without adapters, so that the adapter query does not ask first).
+    with open(f"{sb.tmp}/resolv.conf", "w") as f:
+        f.write("nameserver 127.0.0.1\n")
+    started = time.monotonic()
+    probe = json_of(sb.ns(sb.netns("lo"), args.probe, "--no-resolved", "--run-root",
+                          f"{sb.tmp}/run", "--resolv-conf", f"{sb.tmp}/resolv.conf", env=env))
+    print(f"probe took {time.monotonic() - started:.2f} s")
+    c.eq(probe["dns"], ["127.0.0.1"], "the cache kept when NetworkManager hangs")
+    c.true("time" in probe["dnsProblem"], f"problem reported: {probe['dnsProblem']!r}")
 
     mute = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     mute.bind(f"{sb.tmp}/mute_bus")
@@ -488,13 +625,138 @@ def scenario_resolved(sb, args, c):
     c.eq(probe["dns"], ["127.0.0.53"], "DNS servers without resolved")
 
 
+# A system bus of the test's own that lets root do anything: NetworkManager owns its name,
+# and it lets the dnsmasq it starts own that one's.
+SYSTEM_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
+
+# NetworkManager, its DHCP client and DNS plugin as an office laptop has them; the keyfile
+# folder and the device are the test's, the machine's connections are never read.
+NM_CONFIG = """[main]
+plugins=keyfile
+auth-polkit=false
+dhcp=internal
+dns=dnsmasq
+rc-manager=unmanaged
+systemd-resolved=false
+
+[keyfile]
+path={keyfiles}
+
+[device-test]
+match-device=interface-name:vdc0
+managed=1
+
+[logging]
+level=INFO
+"""
+
+# Run in the client's namespace: private mounts so that NetworkManager writes only the
+# test's folders (its /run and state, and an overlay on /etc), then NetworkManager.
+NM_MOUNTS = r"""
+set -e
+v=$1; shift
+mount -t overlay overlay -o "lowerdir=/etc,upperdir=$v/etc,workdir=$v/etc.work" /etc
+mount --bind "$v/run" /run
+mount --bind "$v/state" /var/lib/NetworkManager
+# No udevd runs here: with a read-only /sys NetworkManager does not wait for it.
+mount -o remount,bind,ro /sys
+exec "$@"
+"""
+
+
+def scenario_networkmanager_real(sb, args, c):
+    """A real NetworkManager in the client's namespace, on a private system bus, takes an
+    infinite lease with its own DHCP client and runs its dnsmasq as the local cache: the
+    address is permanent, resolv.conf names only 127.0.0.1, and still DHCP is on, the DHCP
+    server is known and the DNS servers are the network's. Its client does not ask for the
+    WINS server, so there is none."""
+    srv, cli = sb.netns("srv"), sb.netns("nmr")
+    sb.run("ip", "-n", srv, "link", "add", "vds0", "type", "veth", "peer", "name", "vdc0",
+           "netns", cli)
+    sb.run("ip", "-n", srv, "addr", "add", "10.77.0.1/24", "dev", "vds0")
+    sb.run("ip", "-n", srv, "link", "set", "vds0", "up")
+    sb.start("ip", "netns", "exec", srv, "dnsmasq", "--keep-in-foreground", "--conf-file=/dev/null",
+             "--no-resolv", "--no-hosts", "--port=0", "--interface=vds0", "--bind-interfaces",
+             "--user=root", f"--pid-file={sb.tmp}/dnsmasq.pid",
+             f"--dhcp-leasefile={sb.tmp}/dnsmasq.leases", "--log-dhcp",
+             "--dhcp-range=10.77.0.50,10.77.0.99,255.255.255.0,infinite",
+             "--dhcp-option=3,10.77.0.1", "--dhcp-option=6,10.77.0.53,10.77.0.54",
+             "--dhcp-option=44,10.77.0.44")
+
+    v = os.path.join(sb.tmp, "nm")
+    for d in ("etc", "etc.work", "run", "state", "keyfiles"):
+        os.makedirs(os.path.join(v, d))
+    socket_path = os.path.join(sb.tmp, "system_bus")
+    with open(os.path.join(v, "bus.conf"), "w") as f:
+        f.write(SYSTEM_BUS_CONFIG.format(socket=socket_path))
+    sb.start("dbus-daemon", f"--config-file={v}/bus.conf", "--nofork", "--nopidfile")
+    wait_for(lambda: os.path.exists(socket_path), "the private system bus")
+    address = f"unix:path={socket_path}"
+    with open(os.path.join(v, "NetworkManager.conf"), "w") as f:
+        f.write(NM_CONFIG.format(keyfiles=f"{v}/keyfiles"))
+    keyfile = os.path.join(v, "keyfiles", "office.nmconnection")
+    with open(keyfile, "w") as f:
+        f.write("[connection]\nid=office\ntype=ethernet\ninterface-name=vdc0\n"
+                "[ipv4]\nmethod=auto\n[ipv6]\nmethod=ignore\n")
+    os.chmod(keyfile, 0o600)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    nm = sb.start("ip", "netns", "exec", cli, "unshare", "-m", "--propagation", "private",
+                  "/bin/sh", "-c", NM_MOUNTS, "sh", v, "NetworkManager", "--debug",
+                  f"--config={v}/NetworkManager.conf", env=env)
+
+    def ready():
+        if nm.poll() is not None:
+            raise Failure("NetworkManager ended: " + open(nm.log_path).read()[-3000:])
+        try:
+            addrs = json_of(sb.run("ip", "-n", cli, "-j", "-4", "addr", "show", "dev", "vdc0"))
+            text = open(f"{v}/run/NetworkManager/resolv.conf").read()
+        except (OSError, Failure):
+            return False
+        return addrs and addrs[0]["addr_info"] and "nameserver" in text
+    try:
+        wait_for(ready, "NetworkManager's lease")
+    except Failure as e:
+        raise Failure(f"{e}; NetworkManager said: " + open(nm.log_path).read()[-4000:])
+    info = address_info(sb, cli, "vdc0")
+    print(info)
+    resolv_conf = f"{v}/run/NetworkManager/resolv.conf"
+    print(open(resolv_conf).read())
+    c.true(not info.get("dynamic"), f"an address of an infinite lease is permanent: {info}")
+    c.eq(read_nameservers(resolv_conf), ["127.0.0.1"], "resolv.conf names only the local dnsmasq")
+
+    os.makedirs(f"{sb.tmp}/empty")
+    probe = json_of(sb.ns(cli, args.probe, "--no-resolved", "--run-root", f"{sb.tmp}/empty",
+                          "--dhcp-dir", f"{sb.tmp}/empty", "--resolv-conf", resolv_conf, env=env))
+    print(json.dumps(probe, indent=1))
+    a = adapter_by_address(probe, info["local"])
+    c.eq((a["dhcpEnabled"], a["dhcpServer"], a["haveWins"], a["winsServer"]),
+         (True, "10.77.0.1", False, "0.0.0.0"), "DHCP from NetworkManager's own client")
+    c.eq(probe["dns"], ["10.77.0.53", "10.77.0.54"], "DNS servers behind NetworkManager's dnsmasq")
+    c.eq(probe["adapterProblem"] + probe["dnsProblem"], "", "no problem reported")
+
+
 SCENARIOS = {
     "host": (scenario_host, False),
     "dhcp": (scenario_dhcp, True),
+    "dhcp-infinite": (scenario_dhcp_infinite, True),
     "loopback": (scenario_loopback, True),
     "virtual": (scenario_virtual, True),
     "networkmanager": (scenario_networkmanager, True),
     "networkmanager-stuck": (scenario_networkmanager_stuck, True),
+    "networkmanager-real": (scenario_networkmanager_real, True),
     "resolved": (scenario_resolved, False),
 }
 
