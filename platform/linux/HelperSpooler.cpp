@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/ProgramFiles.h"
 
 extern char** environ;
 
@@ -32,10 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 void SetError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
-}
-
-bool IsExecutable(const std::string& path) {
-    return !path.empty() && access(path.c_str(), X_OK) == 0;
 }
 
 std::string StripNewlines(std::string text) {
@@ -114,21 +111,7 @@ int MsLeft(Clock::time_point deadline) {
 }  // namespace
 
 std::string FindHelper(std::string* looked) {
-    std::string places;
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string path(self, static_cast<size_t>(n));
-        path = path.substr(0, path.rfind('/') + 1) + "voldranectl";
-        if (IsExecutable(path)) return path;
-        places = path;
-    }
-#ifdef VOLDRANE_BUILD_TREE_VOLDRANECTL
-    if (IsExecutable(VOLDRANE_BUILD_TREE_VOLDRANECTL)) return VOLDRANE_BUILD_TREE_VOLDRANECTL;
-    places += std::string(places.empty() ? "" : ", ") + VOLDRANE_BUILD_TREE_VOLDRANECTL;
-#endif
-    if (looked) *looked = places;
-    return "";
+    return FindVoldranectl(ProgramFolder(), looked);
 }
 
 HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args) const {
