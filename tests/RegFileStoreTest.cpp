@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <random>
 #include <set>
 #include <sstream>
@@ -351,6 +353,128 @@ TEST_F(FileStoreTest, FifoOrEndlessDeviceInThePlaceOfTheFileIsReportedAtOnce) {
         ASSERT_EQ(lstat(path.c_str(), &st), 0);
         EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
     }
+}
+
+// A store linked into place (a dotfiles set-up) stays a link: each save replaces the file it
+// leads to, also through a chain of relative links, and makes a missing one.
+TEST_F(FileStoreTest, ALinkedStoreIsWrittenWhereTheLinkLeads) {
+    const std::string dotfiles = root + "/dotfiles";
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "' '" + dotfiles + "/sub'").c_str()), 0);
+    struct Case {
+        const char* what;
+        std::string link;       // what the store's path holds
+        std::string hop;        // a second link in dotfiles, when not empty
+        std::string hopTarget;  // ... and where it leads
+        std::string target;     // the file that must hold the offices
+        bool existing;
+    } cases[] = {
+        {"absolute", dotfiles + "/voldrane.reg", "", "", dotfiles + "/voldrane.reg", true},
+        {"relative chain", "../../dotfiles/hop", "hop", "sub/voldrane.reg",
+         dotfiles + "/sub/voldrane.reg", true},
+        {"dangling", "../../dotfiles/new.reg", "", "", dotfiles + "/new.reg", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.existing) {
+            RegFileStore direct(c.target, &diagnostics);
+            CRegistry reg(direct);
+            ASSERT_TRUE(SaveOffice(reg, Office("100", "old")));
+        }
+        if (!c.hop.empty()) {
+            ASSERT_EQ(symlink(c.hopTarget.c_str(), (dotfiles + "/" + c.hop).c_str()), 0);
+        }
+        unlink(path.c_str());
+        ASSERT_EQ(symlink(c.link.c_str(), path.c_str()), 0);
+        {
+            RegFileStore store(path, &diagnostics);
+            CRegistry reg(store);
+            ASSERT_TRUE(SaveOffice(reg, Office("200", "new")));
+            ASSERT_TRUE(RewriteOffice(reg, Office("200", "newer")));
+        }
+        struct stat st;
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        ASSERT_EQ(lstat(c.target.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        RegFileStore target(c.target, &diagnostics);
+        const COfficeList list = Load(target);
+        ASSERT_EQ(list.GetSize(), c.existing ? 2 : 1);
+        EXPECT_TRUE(IsWhole(list.ElementAt(list.GetSize() - 1), "newer"));
+        if (!c.hop.empty()) unlink((dotfiles + "/" + c.hop).c_str());
+        unlink(c.target.c_str());
+    }
+    // No temp file is left on either side.
+    EXPECT_EQ(List(folder), (std::vector<std::string>{"Voldrane.reg", "Voldrane.reg.lock"}));
+    for (const std::string& place : {dotfiles, dotfiles + "/sub"})
+        for (const std::string& name : List(place))
+            EXPECT_EQ(name.find(".tmp-"), std::string::npos) << place << "/" << name;
+}
+
+// Another process that keeps the lock (stopped, hung) costs a read or a write a bounded wait,
+// and the failure names it.
+TEST_F(FileStoreTest, AHeldLockCostsABoundedWaitAndNamesItsHolder) {
+    {
+        RegFileStore store(path, &diagnostics);
+        CRegistry reg(store);
+        ASSERT_TRUE(SaveOffice(reg, Office("100", "a")));
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+        const char ok = fd >= 0 && flock(fd, LOCK_EX) == 0 ? '1' : '0';
+        (void)!write(fds[1], &ok, 1);
+        for (;;) pause();
+    }
+    close(fds[1]);
+    char ok = 0;
+    EXPECT_EQ(read(fds[0], &ok, 1), 1);
+    close(fds[0]);
+    ASSERT_EQ(ok, '1');
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(holder) + "/comm"), name);
+    const std::string held = ": its lock file " + path +
+                             ".lock is held by another program (process " + std::to_string(holder) +
+                             ", " + name + "); gave up after 300 ms";
+
+    struct Seen {
+        int offices = -1;
+        std::string readError, writeError, exportError;
+        bool written = true, exported = true;
+    };
+    auto attempts = std::async(std::launch::async, [this] {
+        Seen seen;
+        RegFileStore store(path, &diagnostics);
+        store.SetLockWait(std::chrono::milliseconds(300));
+        seen.offices = Load(store).GetSize();
+        seen.readError = store.ReadError();
+        CRegistry reg(store);
+        seen.written = SaveOffice(reg, Office("200", "b"));
+        seen.writeError = reg.LastError();
+        std::string text;
+        seen.exported = store.Export(text, &seen.exportError);
+        return seen;
+    });
+    // Bounded in the store, so this wait is only a guard against a hang.
+    const bool ended = attempts.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(ended) << "a read waited for the lock without bound";
+    const Seen seen = attempts.get();
+    EXPECT_EQ(seen.offices, 0);
+    EXPECT_EQ(seen.readError, "cannot read " + path + held);
+    EXPECT_FALSE(seen.written);
+    EXPECT_NE(seen.writeError.find("cannot write " + path + held), std::string::npos)
+        << seen.writeError;
+    EXPECT_FALSE(seen.exported);
+    EXPECT_EQ(seen.exportError, "cannot read " + path + held);
+
+    // The holder gone, all is as it was.
+    RegFileStore store(path, &diagnostics);
+    const COfficeList list = Load(store);
+    ASSERT_EQ(list.GetSize(), 1);
+    EXPECT_TRUE(IsWhole(list.ElementAt(0), "a"));
 }
 
 // Runs `body` in a child with its own mount namespace in which `mountPoint` is a small tmpfs
