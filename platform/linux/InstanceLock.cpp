@@ -60,6 +60,7 @@ std::string InstanceLock::RuntimeDir(std::string* error) {
     // run unguarded; nobody else can make folders in the user's home. One folder per machine,
     // since a home shared over NFS carries its locks to every machine that mounts it.
     std::string cache;
+    size_t made = 1;  // folders of `cache` ending past this are made when missing
     const char* xdgCache = std::getenv("XDG_CACHE_HOME");
     if (xdgCache && xdgCache[0] == '/') {  // a relative value is invalid and ignored
         cache = xdgCache;
@@ -74,9 +75,10 @@ std::string InstanceLock::RuntimeDir(std::string* error) {
             return {};
         }
         cache = std::string(home) + "/.cache";
+        made = cache.size();  // never the home folder itself
     }
     // The cache folder itself, if missing, is made private as well.
-    for (size_t pos = 1; pos <= cache.size(); ++pos) {
+    for (size_t pos = made; pos <= cache.size(); ++pos) {
         if (pos != cache.size() && cache[pos] != '/') continue;
         const std::string part = cache.substr(0, pos);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -43,9 +44,11 @@ std::string FindVoldranectl(const std::string& programFolder, std::string* looke
     if (InBuildTree(programFolder)) places.emplace_back(VOLDRANE_BUILD_TREE_VOLDRANECTL);
     places.emplace_back(VOLDRANE_INSTALL_BINDIR "/voldranectl");
     std::string list;
-    for (const auto& place : places) {
-        if (IsProgramFile(place)) return place;
-        if (list.find(place) == std::string::npos) list += (list.empty() ? "" : ", ") + place;
+    for (size_t i = 0; i < places.size(); ++i) {
+        if (IsProgramFile(places[i])) return places[i];
+        if (std::find(places.begin(), places.begin() + static_cast<long>(i), places[i]) ==
+            places.begin() + static_cast<long>(i))
+            list += (list.empty() ? "" : ", ") + places[i];
     }
     if (looked) *looked = list;
     return {};

@@ -143,11 +143,15 @@ TEST_F(InstanceLockTest, RuntimeFolderFallsBackToAPrivateFolderInTheUsersCache) 
     std::string error;
     EXPECT_EQ(InstanceLock::RuntimeDir(&error), dir + "/cache/voldrane/" + host) << error;
     setenv("XDG_CACHE_HOME", "relative/cache", 1);  // not absolute: not used
+    setenv("HOME", (dir + "/nohome").c_str(), 1);   // a home folder is not made
+    EXPECT_EQ(InstanceLock::RuntimeDir(&error), "");
+    EXPECT_NE(error.find(dir + "/nohome/.cache"), std::string::npos) << error;
     setenv("HOME", (dir + "/home").c_str(), 1);
+    ASSERT_EQ(mkdir((dir + "/home").c_str(), 0700), 0);
     const std::string expected = dir + "/home/.cache/voldrane/" + host;
     EXPECT_EQ(InstanceLock::RuntimeDir(&error), expected) << error;
     for (const std::string& made :
-         {dir + "/home", dir + "/home/.cache", dir + "/home/.cache/voldrane", expected}) {
+         {dir + "/home/.cache", dir + "/home/.cache/voldrane", expected}) {
         struct stat st {};
         ASSERT_EQ(lstat(made.c_str(), &st), 0) << made;
         EXPECT_TRUE(S_ISDIR(st.st_mode)) << made;
