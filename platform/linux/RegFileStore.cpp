@@ -135,7 +135,7 @@ std::string LockHolder(int fd) {
         std::istringstream fields(line);
         std::string id, kind, mode, access, file;
         long long owner = 0;
-        if (!(fields >> id >> kind) || kind == "->" || kind != "FLOCK") continue;
+        if (!(fields >> id >> kind) || kind != "FLOCK") continue;
         if (!(fields >> mode >> access >> owner >> file)) continue;
         unsigned major = 0, minor = 0;
         unsigned long long inode = 0;
