@@ -10,9 +10,7 @@ target_link_libraries(app_tests PRIVATE voldrane_app GTest::gtest GTest::gtest_m
 target_compile_definitions(app_tests PRIVATE
     VOLDRANECTL="$<TARGET_FILE:voldranectl>"
     VOLDRANE_TEST_BUILD_TREE="${PROJECT_BINARY_DIR}"
-    VOLDRANE_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    VOLDRANE_TEST_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
-    VOLDRANE_TEST_HELP_INSTALL_DIR="${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/voldrane/help")
+    VOLDRANE_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_dependencies(app_tests voldranectl)
 target_include_directories(app_tests PRIVATE ${PROJECT_SOURCE_DIR})
 gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 30
