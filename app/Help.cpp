@@ -4,18 +4,29 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <QUrl>
+
+#include "platform/ProgramFiles.h"
 
 namespace voldrane {
 
-QString ManualDir() {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../" VOLDRANE_HELP_INSTALL_DIR);
-    if (QFileInfo::exists(installed + QStringLiteral("/index.html")))
-        return QDir::cleanPath(installed);
-    const QString source = QStringLiteral(VOLDRANE_HELP_SOURCE_DIR);
-    if (QFileInfo::exists(source + QStringLiteral("/index.html"))) return source;
+QString ManualDirFor(const QString& programDir) {
+    // Beside the program (an installed tree, wherever it was put), the source tree's only for a
+    // program that runs from its build tree, then where the package installs it.
+    QStringList places{programDir + QStringLiteral("/../" VOLDRANE_HELP_INSTALL_DIR)};
+    if (platform::InBuildTree(programDir.toStdString()))
+        places << QStringLiteral(VOLDRANE_HELP_SOURCE_DIR);
+    places << QStringLiteral(VOLDRANE_HELP_FULL_INSTALL_DIR);
+    for (const QString& place : places) {
+        if (QFileInfo(place + QStringLiteral("/index.html")).isFile())
+            return QDir::cleanPath(place);
+    }
     return {};
+}
+
+QString ManualDir() {
+    return ManualDirFor(QCoreApplication::applicationDirPath());
 }
 
 QString ManualPage(const std::string& page) {

@@ -5,10 +5,12 @@
 
 namespace voldrane {
 
-// The folder of the installed HTML manual (share/doc/voldrane/help beside the program's
-// bin folder), or the source tree's docs/help when the program runs from its build folder.
-// Empty when neither exists.
+// The folder of the HTML manual: share/doc/voldrane/help beside the program's bin folder, the
+// source tree's docs/help when the program runs from its build tree, or the installed one.
+// Empty when there is none.
 QString ManualDir();
+// The same for a program in `programDir`.
+QString ManualDirFor(const QString& programDir);
 
 // The manual's file for a page: "" the contents, "config" the configuration dialog,
 // "office" the office dialog. Empty when there is no manual.

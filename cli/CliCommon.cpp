@@ -13,6 +13,7 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command,
     for (size_t i = 0; i < specs.size(); ++i)
         longopts.push_back({specs[i].name, specs[i].hasValue ? required_argument : no_argument,
                             nullptr, static_cast<int>(1000 + i)});
+    longopts.push_back({"help", no_argument, nullptr, 'h'});
     longopts.push_back({nullptr, 0, nullptr, 0});
 
     std::vector<std::string> storage;
@@ -29,8 +30,9 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command,
     const int argc = static_cast<int>(storage.size());
     while (true) {
         // "+" stops at the first positional only when asked; "-" keeps order; neither here.
-        const int c = getopt_long(argc, argv.data(), ":", longopts.data(), nullptr);
+        const int c = getopt_long(argc, argv.data(), ":h", longopts.data(), nullptr);
         if (c == -1) break;
+        if (c == 'h') throw HelpRequested{};
         if (c == '?' || c == ':') {
             const std::string arg = optind - 1 < argc ? argv[static_cast<size_t>(optind - 1)] : "";
             err << command << ": " << (c == ':' ? "option needs a value: " : "unknown option: ")

@@ -33,8 +33,13 @@ struct ParsedArgs {
     }
 };
 
+// Thrown by ParseArgs when the arguments ask for the command's usage (--help or -h where an
+// option may stand, not as an option's value nor after "--"). main() prints the usage and
+// exits 0: every command parses its arguments before it does anything.
+struct HelpRequested {};
+
 // Parses args (the subcommand's own, without its name) with getopt_long. On a wrong
-// option writes a message to err and returns nullopt.
+// option writes a message to err and returns nullopt; --help and -h throw HelpRequested.
 std::optional<ParsedArgs> ParseArgs(const std::string& command,
                                     const std::vector<std::string>& args,
                                     const std::vector<OptionSpec>& specs, std::ostream& err);

@@ -15,9 +15,12 @@ namespace voldrane::cli {
 namespace {
 
 // Ends at once: a listing cut off at its bound leaves a thread inside libcups, which the
-// destructors that exit() runs must not race.
+// destructors that exit() runs must not race. An answer that could not be written is a
+// failure, as for every command.
 [[noreturn]] void Finish(std::ostream& out, std::ostream& err, int code) {
     out.flush();
+    if ((!out || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && code == kExitOk)
+        code = kExitFailure;
     err.flush();
     std::fflush(nullptr);
     _exit(code);

@@ -1,5 +1,8 @@
 // voldranectl: the office switcher's command-line tool. It works on the same settings store
 // and printers as the tray program, for scripts, tests and machines without a desktop.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -42,10 +45,22 @@ void PrintUsage(std::ostream& os) {
     os << "\n  voldranectl --help | --version\n";
 }
 
-}  // namespace
+// A write to standard output that failed (a full disk, a closed file) fails the command
+// whatever it did: a script must not take a cut-off listing for a whole one. A command that
+// failed already (exit 3) has said why.
+int CheckStandardOutput(int code) {
+    errno = 0;
+    std::cout.flush();
+    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (!failed || code == kExitFailure) return code;
+    const int err = errno;
+    std::cerr << "voldranectl: cannot write to standard output";
+    if (err != 0) std::cerr << ": " << std::strerror(err);
+    std::cerr << '\n';
+    return kExitFailure;
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         PrintUsage(std::cerr);
         return kExitUsage;
@@ -62,18 +77,21 @@ int main(int argc, char** argv) {
     for (const auto& c : kInternalCommands)
         if (name == c.name) return c.run(c, {args.begin() + 1, args.end()}, std::cout, std::cerr);
     for (const auto& c : kCommands) {
-        if (name == c.name) {
-            const std::vector<std::string> rest(args.begin() + 1, args.end());
-            for (const auto& a : rest) {
-                if (a == "--help" || a == "-h") {
-                    std::cout << "usage: voldranectl " << c.synopsis << '\n';
-                    return kExitOk;
-                }
-            }
-            return c.run(c, rest, std::cout, std::cerr);
+        if (name != c.name) continue;
+        try {
+            return c.run(c, {args.begin() + 1, args.end()}, std::cout, std::cerr);
+        } catch (const HelpRequested&) {
+            std::cout << "usage: voldranectl " << c.synopsis << '\n';
+            return kExitOk;
         }
     }
     std::cerr << "voldranectl: unknown command '" << name << "'\n";
     PrintUsage(std::cerr);
     return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return CheckStandardOutput(Run({argv + 1, argv + argc}));
 }

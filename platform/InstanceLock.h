@@ -27,8 +27,9 @@ class InstanceLock {
     void Release();
 
     // The user's runtime folder: $XDG_RUNTIME_DIR when set to an absolute path, else a private
-    // folder /tmp/voldrane-<uid> (made with mode 0700; refused if someone else owns it or it is
-    // open to others). Empty with `error` set when there is none that is safe.
+    // folder $XDG_CACHE_HOME/voldrane/<host name> (default ~/.cache/voldrane/<host name>; made
+    // with mode 0700; refused if someone else owns it, it is a link or it is open to others).
+    // Empty with `error` set when there is none that is safe.
     static std::string RuntimeDir(std::string* error = nullptr);
     // Makes sure `path` is a folder of this user that nobody else can enter, creating it with
     // mode 0700 if missing.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <random>
 #include <set>
 #include <sstream>
@@ -351,6 +353,77 @@ TEST_F(FileStoreTest, FifoOrEndlessDeviceInThePlaceOfTheFileIsReportedAtOnce) {
         ASSERT_EQ(lstat(path.c_str(), &st), 0);
         EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
     }
+}
+
+// A store linked into place (a dotfiles set-up) stays a link: saves make or replace the file
+// it leads to, also through a chain of relative links.
+TEST_F(FileStoreTest, ALinkedStoreIsWrittenWhereTheLinkLeads) {
+    const std::string dotfiles = root + "/dotfiles";
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "' '" + dotfiles + "/sub'").c_str()), 0);
+    ASSERT_EQ(symlink("sub/voldrane.reg", (dotfiles + "/hop").c_str()), 0);
+    ASSERT_EQ(symlink("../../dotfiles/hop", path.c_str()), 0);
+    {
+        RegFileStore store(path, &diagnostics);
+        CRegistry reg(store);
+        ASSERT_TRUE(SaveOffice(reg, Office("100", "a")));  // makes the file
+        ASSERT_TRUE(SaveOffice(reg, Office("200", "b")));  // replaces it
+    }
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    RegFileStore target(dotfiles + "/sub/voldrane.reg", &diagnostics);
+    const COfficeList list = Load(target);
+    ASSERT_EQ(list.GetSize(), 2);
+    EXPECT_TRUE(IsWhole(list.ElementAt(1), "b"));
+    EXPECT_EQ(List(dotfiles + "/sub"),  // and no temp file is left there
+              (std::vector<std::string>{"voldrane.reg", "voldrane.reg.lock"}));
+}
+
+// Another process that keeps the lock (stopped, hung) costs a read or a write a bounded wait,
+// and the failure names it.
+TEST_F(FileStoreTest, AHeldLockCostsABoundedWaitAndNamesItsHolder) {
+    {
+        RegFileStore store(path, &diagnostics);
+        CRegistry reg(store);
+        ASSERT_TRUE(SaveOffice(reg, Office("100", "a")));
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+        (void)!write(fds[1], fd >= 0 && flock(fd, LOCK_EX) == 0 ? "1" : "0", 1);
+        for (;;) pause();
+    }
+    char ok = 0;
+    EXPECT_EQ(read(fds[0], &ok, 1), 1);
+    close(fds[0]);
+    close(fds[1]);
+    ASSERT_EQ(ok, '1');
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(holder) + "/comm"), name);
+
+    auto errors = std::async(std::launch::async, [this] {
+        RegFileStore store(path, &diagnostics);
+        store.SetLockWait(std::chrono::milliseconds(300));
+        const bool none = Load(store).IsEmpty();
+        CRegistry reg(store);
+        const bool saved = SaveOffice(reg, Office("200", "b"));
+        return std::make_pair(none ? store.ReadError() : "", saved ? "" : reg.LastError());
+    });
+    // Bounded in the store: this wait only keeps a hang from hanging the test.
+    const bool ended = errors.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(ended) << "a read waited for the lock without bound";
+    const auto [readError, writeError] = errors.get();
+    const std::string held = ": its lock file " + path + ".lock is held by another program " +
+                             "(process " + std::to_string(holder) + ", " + name +
+                             "); gave up after 300 ms";
+    EXPECT_EQ(readError, "cannot read " + path + held);
+    EXPECT_NE(writeError.find("cannot write " + path + held), std::string::npos) << writeError;
+    RegFileStore store(path, &diagnostics);
+    EXPECT_EQ(Load(store).GetSize(), 1);  // the holder gone, all is as it was
 }
 
 // Runs `body` in a child with its own mount namespace in which `mountPoint` is a small tmpfs

@@ -4,8 +4,14 @@ add_executable(app_tests
     app/RecordingNotificationArea.h
     app/TrayIconTest.cpp
     app/InstanceLockTest.cpp
+    app/ProgramFilesTest.cpp
 )
 target_link_libraries(app_tests PRIVATE voldrane_app GTest::gtest GTest::gtest_main)
+target_compile_definitions(app_tests PRIVATE
+    VOLDRANECTL="$<TARGET_FILE:voldranectl>"
+    VOLDRANE_TEST_BUILD_TREE="${PROJECT_BINARY_DIR}"
+    VOLDRANE_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+add_dependencies(app_tests voldranectl)
 target_include_directories(app_tests PRIVATE ${PROJECT_SOURCE_DIR})
 gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 30
     PROPERTIES LABELS app ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

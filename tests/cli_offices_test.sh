@@ -56,6 +56,28 @@ check "add short address" 2 "$V" add --name X --ip 1.2.3
 expect "bad input names the problem" grep -q '"1.2.3" is not a dotted-decimal IPv4 address' <<<"$err"
 expect "bad adds leave the store alone" cmp -s "$STORE" "$T/before"
 
+# --help and -h ask for the usage only where an option may stand: an option's value is data.
+check "printer named -h" 0 "$V" add --name Beta --printer -h
+beta_key=$out
+expect "printer -h stored" [ "$(json "[o['Default Printer'] for o in d if o['Key']=='$beta_key']")" = "['-h']" ]
+check "remove beta" 0 "$V" remove "$beta_key"
+cp "$STORE" "$T/before"
+check "add -h" 0 "$V" add --name Gamma -h
+expect "add -h prints the usage" grep -q '^usage: voldranectl add --name NAME' <<<"$out"
+check "edit --help" 0 "$V" edit "$head_key" --help --name Delta
+check "-h after --" 2 "$V" add --name Gamma -- -h
+expect "help changes nothing" cmp -s "$STORE" "$T/before"
+
+# A failed write to standard output is a failure (exit 3), whatever the command.
+full() { "$V" "$@" >/dev/full; }
+check "list to a full disk" 3 full list
+expect "full disk: reason" grep -q 'cannot write to standard output: No space left on device' <<<"$err"
+check "match to a full disk" 3 full match --explain
+check "usage to a full disk" 3 full --help
+check "add to a full disk" 3 full add --name "Lost key"
+check "remove what the full disk hid" 0 "$V" remove "$(json "[o['Key'] for o in d if o['Office Name']=='Lost key'][0]")"
+expect "full disk: the store is as before" cmp -s "$STORE" "$T/before"
+
 # --current takes the detected network as the office dialog would store it.
 check "add --current" 0 "$V" add --name Here --current --printer P
 here_key=$out

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/ProgramFiles.h"
 
 extern char** environ;
 
@@ -32,10 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 void SetError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
-}
-
-bool IsExecutable(const std::string& path) {
-    return !path.empty() && access(path.c_str(), X_OK) == 0;
 }
 
 std::string StripNewlines(std::string text) {
@@ -114,21 +111,7 @@ int MsLeft(Clock::time_point deadline) {
 }  // namespace
 
 std::string FindHelper(std::string* looked) {
-    std::string places;
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string path(self, static_cast<size_t>(n));
-        path = path.substr(0, path.rfind('/') + 1) + "voldranectl";
-        if (IsExecutable(path)) return path;
-        places = path;
-    }
-#ifdef VOLDRANE_BUILD_TREE_VOLDRANECTL
-    if (IsExecutable(VOLDRANE_BUILD_TREE_VOLDRANECTL)) return VOLDRANE_BUILD_TREE_VOLDRANECTL;
-    places += std::string(places.empty() ? "" : ", ") + VOLDRANE_BUILD_TREE_VOLDRANECTL;
-#endif
-    if (looked) *looked = places;
-    return "";
+    return FindVoldranectl(ProgramFolder(), looked);
 }
 
 HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args) const {
@@ -155,7 +138,9 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
     out.CloseWrite();
     err.CloseWrite();
 
-    // Both outputs until the helper closes them (it ends), or the deadline.
+    // Both outputs until the helper closes them (it ends), or the deadline. Each is bounded:
+    // a helper gone wrong could write without end. A list of 10,000 printers is about 1 MiB.
+    constexpr size_t kMaxOutputBytes = size_t{4} << 20;
     pollfd fds[2] = {{out.Read(), POLLIN, 0}, {err.Read(), POLLIN, 0}};
     std::string* sinks[2] = {&run.out, &run.err};
     bool late = false;
@@ -172,7 +157,7 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
             late = true;  // ends it below
             break;
         }
-        for (int i = 0; i < 2 && ready > 0; ++i) {
+        for (int i = 0; i < 2 && ready > 0 && !late; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buf[4096];
             const ssize_t got = read(fds[i].fd, buf, sizeof buf);
@@ -180,7 +165,13 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
                 sinks[i]->append(buf, static_cast<size_t>(got));
             else if (got == 0 || errno != EINTR)
                 fds[i].fd = -1;  // closed by the Pipe
+            if (sinks[i]->size() > kMaxOutputBytes) {
+                run.error = "the printer helper " + m_helper + " wrote more than " +
+                            std::to_string(kMaxOutputBytes >> 20) + " MiB; its answer is ignored";
+                late = true;  // ends it below
+            }
         }
+        if (late) break;
     }
 
     // It closed its outputs: it is ending. Still bounded, should it linger after that.

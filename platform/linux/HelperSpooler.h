@@ -48,9 +48,9 @@ class HelperSpooler final : public ISpooler {
     std::string m_missing;
 };
 
-// The voldranectl to run: the one next to the running program (installed, both live in the
-// same bin folder), else the one of the build tree this was built in. Empty when neither
-// exists; `looked` then lists where it was looked for.
+// The voldranectl to run for this program (FindVoldranectl: beside it, the build tree's only
+// for a program run from the build tree, the installed one). Empty when there is none;
+// `looked` then lists where it was looked for.
 std::string FindHelper(std::string* looked = nullptr);
 
 }  // namespace voldrane::platform::linux_os

@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,8 +55,44 @@ bool InstanceLock::EnsurePrivateDir(const std::string& path, std::string* error)
 std::string InstanceLock::RuntimeDir(std::string* error) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
     if (xdg && xdg[0] == '/') return xdg;
-    std::string dir = "/tmp/voldrane-" + std::to_string(::getuid());
-    if (!EnsurePrivateDir(dir, error)) return {};
+    // Without one: a private folder in the user's cache folder. A fixed name in /tmp could be
+    // made first by another user, and then no copy could take the lock there and each would
+    // run unguarded; nobody else can make folders in the user's home. One folder per machine,
+    // since a home shared over NFS carries its locks to every machine that mounts it.
+    std::string cache;
+    size_t made = 1;  // folders of `cache` ending past this are made when missing
+    const char* xdgCache = std::getenv("XDG_CACHE_HOME");
+    if (xdgCache && xdgCache[0] == '/') {  // a relative value is invalid and ignored
+        cache = xdgCache;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* pw = ::getpwuid(::getuid());
+            home = pw ? pw->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/') {
+            if (error) *error = "no runtime folder (XDG_RUNTIME_DIR) and no home folder";
+            return {};
+        }
+        cache = std::string(home) + "/.cache";
+        made = cache.size();  // never the home folder itself
+    }
+    // The cache folder itself, if missing, is made private as well.
+    for (size_t pos = made; pos <= cache.size(); ++pos) {
+        if (pos != cache.size() && cache[pos] != '/') continue;
+        const std::string part = cache.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            SetError(error, "cannot create " + part, errno);
+            return {};
+        }
+    }
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0' || host[0] == '.' ||
+        std::strchr(host, '/') != nullptr)
+        std::strcpy(host, "localhost");
+    const std::string base = cache + "/voldrane";
+    const std::string dir = base + "/" + host;
+    if (!EnsurePrivateDir(base, error) || !EnsurePrivateDir(dir, error)) return {};
     return dir;
 }
 

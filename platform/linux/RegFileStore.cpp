@@ -5,13 +5,19 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <iostream>
+#include <sstream>
+#include <thread>
 
 #include "platform/Platform.h"
 
@@ -30,14 +36,11 @@ std::string Errno(const std::string& what, const std::string& path, int err) {
     return what + " " + path + ": " + std::strerror(err);
 }
 
-// Holds a flock for one scope; a store that has no lock file reads without one.
+// Releases a flock taken (RegFileStore::Lock) at the end of a scope; a store that has no lock
+// file reads without one.
 class FlockGuard {
   public:
-    FlockGuard(int fd, int operation) : m_fd(fd) {
-        if (m_fd < 0) return;
-        while (flock(m_fd, operation) != 0 && errno == EINTR) {
-        }
-    }
+    explicit FlockGuard(int fd) : m_fd(fd) {}
     ~FlockGuard() {
         if (m_fd >= 0) flock(m_fd, LOCK_UN);
     }
@@ -92,6 +95,60 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+// The file that `path` names once its links are followed (the file itself need not exist): a
+// store kept elsewhere and linked into place (a dotfiles set-up) is replaced there, and the
+// link stays.
+bool FollowLinks(std::string& path, std::string* error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) return true;
+            if (error) *error = Errno("cannot write", path, errno);
+            return false;
+        }
+        if (!S_ISLNK(st.st_mode)) return true;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) {
+            if (error) *error = Errno("cannot follow the link", path, n < 0 ? errno : ENAMETOOLONG);
+            return false;
+        }
+        target.resize(static_cast<size_t>(n));
+        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    if (error) *error = Errno("cannot write", path, ELOOP);
+    return false;
+}
+
+// The process that holds a flock on the file open as `fd`, from /proc/locks: "(process 123,
+// voldranectl)", or empty when it cannot be told.
+std::string LockHolder(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return {};
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    long long pid = -1;
+    while (std::getline(locks, line)) {
+        // "1: FLOCK  ADVISORY  WRITE 4321 fe:00:10952902 0 EOF"; waiters have "->" after the id.
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, file;
+        long long owner = 0;
+        if (!(fields >> id >> kind) || kind != "FLOCK") continue;
+        if (!(fields >> mode >> access >> owner >> file)) continue;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(file.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (inode != st.st_ino) continue;
+        pid = owner;
+        if (major == major(st.st_dev) && minor == minor(st.st_dev)) break;  // certainly ours
+    }
+    if (pid <= 0) return {};
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return " (process " + std::to_string(pid) + (name.empty() ? "" : ", " + name) + ")";
 }
 
 }  // namespace
@@ -167,6 +224,32 @@ bool RegFileStore::OpenLock(bool forWrite, std::string* error) {
     }
     // A store in a read-only place is still read, under a lock where one can be had.
     if (m_lockFd < 0) m_lockFd = open(m_lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    return true;
+}
+
+bool RegFileStore::Lock(int operation, std::string* error) {
+    if (m_lockFd < 0) return true;
+    // Polled, so that a process that keeps the lock (stopped, or hung on a slow disk) costs
+    // this one a bounded wait and a message that names it, not a hang.
+    const auto deadline = std::chrono::steady_clock::now() + m_lockWait;
+    auto pause = std::chrono::milliseconds(1);
+    while (flock(m_lockFd, operation | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return true;  // a lock that cannot be had at all: go on without
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (error) {
+                const long long ms = m_lockWait.count();
+                *error = std::string(operation == LOCK_EX ? "cannot write " : "cannot read ") +
+                         m_path + ": its lock file " + m_lockPath + " is held by another program" +
+                         LockHolder(m_lockFd) + "; gave up after " +
+                         (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s"
+                                         : std::to_string(ms) + " ms");
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(16));
+    }
     return true;
 }
 
@@ -251,12 +334,8 @@ void RegFileStore::Report(const std::vector<RegLineIssue>& issues) {
 void RegFileStore::BeginReadSession() {
     if (m_sessionDepth++ > 0) return;
     OpenLock(false, nullptr);
-    if (m_lockFd >= 0) {
-        while (flock(m_lockFd, LOCK_SH) != 0 && errno == EINTR) {
-        }
-    }
     std::string error;
-    m_sessionReadable = Refresh(&error);
+    m_sessionReadable = Lock(LOCK_SH, &error) && Refresh(&error);
     m_readError = m_sessionReadable ? std::string() : error;
 }
 
@@ -269,8 +348,12 @@ const RegTree* RegFileStore::BeginRead() {
     // Inside a session the lock is held and the tree is the state it started with.
     if (m_sessionDepth > 0) return m_sessionReadable ? &m_tree : nullptr;
     OpenLock(false, nullptr);
-    FlockGuard lock(m_lockFd, LOCK_SH);
     std::string error;
+    if (!Lock(LOCK_SH, &error)) {
+        m_readError = error;
+        return nullptr;
+    }
+    FlockGuard lock(m_lockFd);
     if (!Refresh(&error)) {
         m_readError = error;
         return nullptr;
@@ -301,7 +384,8 @@ std::optional<std::vector<std::string>> RegFileStore::EnumSubKeys(const std::str
 
 bool RegFileStore::Export(std::string& text, std::string* error) {
     OpenLock(false, nullptr);
-    FlockGuard lock(m_lockFd, LOCK_SH);
+    if (!Lock(LOCK_SH, error)) return false;
+    FlockGuard lock(m_lockFd);
     if (!Refresh(error)) return false;
     text = SerializeRegFile(m_tree);
     return true;
@@ -335,7 +419,8 @@ RegApplyResult RegFileStore::Apply(const std::vector<RegOp>& ops) {
         return changed ? fail(error) : result;
     }
 
-    FlockGuard lock(m_lockFd, LOCK_EX);
+    if (!Lock(LOCK_EX, &error)) return fail(error);
+    FlockGuard lock(m_lockFd);
     if (!Refresh(&error)) return fail(error);
     // The cached tree takes the changes directly; if they cannot be written it is dropped
     // and read again from the untouched file.
@@ -348,13 +433,13 @@ RegApplyResult RegFileStore::Apply(const std::vector<RegOp>& ops) {
     return result;
 }
 
-void RegFileStore::RemoveStaleTemps() {
+void RegFileStore::RemoveStaleTemps(const std::string& file) {
     // Temp files exist only while a writer holds the exclusive lock, which the caller now
     // holds: any that are left belong to writers that died.
-    m_tempsRemoved = true;
-    DIR* dir = opendir(m_folder.c_str());
+    m_tempsRemovedFor = file;
+    DIR* dir = opendir(FolderOf(file).c_str());
     if (!dir) return;
-    const std::string prefix = "." + BaseName(m_path) + ".tmp-";
+    const std::string prefix = "." + BaseName(file) + ".tmp-";
     while (const dirent* entry = readdir(dir)) {
         if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
             unlinkat(dirfd(dir), entry->d_name, 0);
@@ -363,8 +448,11 @@ void RegFileStore::RemoveStaleTemps() {
 }
 
 bool RegFileStore::WriteFile(const std::string& text, std::string* error) {
-    if (!m_tempsRemoved) RemoveStaleTemps();
-    std::string temp = m_folder + "/." + BaseName(m_path) + ".tmp-XXXXXX";
+    std::string file = m_path;
+    if (!FollowLinks(file, error)) return false;
+    const std::string folder = FolderOf(file);
+    if (m_tempsRemovedFor != file) RemoveStaleTemps(file);
+    std::string temp = folder + "/." + BaseName(file) + ".tmp-XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         if (error) *error = Errno("cannot write", m_path, errno);
@@ -372,14 +460,14 @@ bool RegFileStore::WriteFile(const std::string& text, std::string* error) {
     }
     struct stat st;
     if (fchmod(fd, 0600) != 0 || !WriteAll(fd, text.data(), text.size()) || fsync(fd) != 0 ||
-        fstat(fd, &st) != 0 || rename(temp.c_str(), m_path.c_str()) != 0) {
+        fstat(fd, &st) != 0 || rename(temp.c_str(), file.c_str()) != 0) {
         const int err = errno;
         close(fd);
         unlink(temp.c_str());
         if (error) *error = Errno("cannot write", m_path, err);
         return false;
     }
-    SyncFolder(m_folder);
+    SyncFolder(folder);
     if (m_cacheFd >= 0) close(m_cacheFd);
     m_cacheFd = fd;
     m_identity = Identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};

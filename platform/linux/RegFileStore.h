@@ -1,6 +1,8 @@
 #pragma once
 
 #include <sys/types.h>
+
+#include <chrono>
 #include <ctime>
 #include <iosfwd>
 #include <string>
@@ -19,9 +21,14 @@ namespace voldrane::platform::linux_os {
 // cannot be read is used for what can be read; those lines are reported once (to
 // `diagnostics`), and the original is kept as "<file>.bak-<UTC time>" before it is first
 // rewritten. When the file cannot be written the operation fails with the OS's reason and
-// the file stays as it was.
+// the file stays as it was. A store that is a link is replaced where the link leads. Neither
+// reads nor writes wait longer than the lock wait for another process's lock: then they fail
+// and name that process.
 class RegFileStore final : public IRegistryStore {
   public:
+    // Long enough for any other writer's fsync on a slow disk; short enough not to look hung.
+    static constexpr std::chrono::milliseconds kDefaultLockWait{5000};
+
     // `diagnostics`: where unreadable lines are reported; nullptr: standard error.
     explicit RegFileStore(std::string path, std::ostream* diagnostics = nullptr);
     ~RegFileStore() override;
@@ -41,6 +48,7 @@ class RegFileStore final : public IRegistryStore {
     bool Export(std::string& text, std::string* error) override;
 
     const std::string& Path() const { return m_path; }
+    void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
     // How often the file has been parsed by this object (for benchmarks and tests).
     int ParseCount() const { return m_parseCount; }
 
@@ -54,6 +62,8 @@ class RegFileStore final : public IRegistryStore {
     };
 
     bool OpenLock(bool forWrite, std::string* error);
+    // Takes the lock (LOCK_SH or LOCK_EX) within the lock wait; true without a lock file.
+    bool Lock(int operation, std::string* error);
     bool EnsureFolder(std::string* error);
     // Brings the cached tree up to date with the file; the caller holds the lock.
     bool Refresh(std::string* error);
@@ -61,7 +71,8 @@ class RegFileStore final : public IRegistryStore {
     const RegTree* BeginRead();
     bool WriteFile(const std::string& text, std::string* error);
     bool KeepBackup(std::string* error);
-    void RemoveStaleTemps();
+    // Removes the temp files that writers of `file` (the store, its links followed) left.
+    void RemoveStaleTemps(const std::string& file);
     void Report(const std::vector<voldrane::RegLineIssue>& issues);
 
     std::string m_path;
@@ -70,6 +81,7 @@ class RegFileStore final : public IRegistryStore {
     std::ostream* m_diagnostics;
 
     int m_lockFd = -1;
+    std::chrono::milliseconds m_lockWait = kDefaultLockWait;
     bool m_lockWritable = false;
 
     bool m_cacheValid = false;
@@ -82,7 +94,7 @@ class RegFileStore final : public IRegistryStore {
     Identity m_reported;     // the file whose unreadable lines were reported last
     Identity m_backedUp;     // the file kept as a backup last
     int m_parseCount = 0;
-    bool m_tempsRemoved = false;
+    std::string m_tempsRemovedFor;  // the file whose stale temp files were removed
     std::string m_readError;
     int m_sessionDepth = 0;
     bool m_sessionReadable = false;  // the state the open session sees could be read

@@ -14,9 +14,3 @@ target_sources(voldrane_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HelperSpooler.h
     ${CMAKE_CURRENT_LIST_DIR}/HelperSpooler.cpp
 )
-# Where the helper is when the programs run from the build tree (installed, it lies next to
-# them). Only a path: voldrane_platform does not depend on the tool built from it.
-set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/HelperSpooler.cpp
-    TARGET_DIRECTORY voldrane_platform
-    APPEND PROPERTY COMPILE_DEFINITIONS
-    VOLDRANE_BUILD_TREE_VOLDRANECTL="$<TARGET_FILE:voldranectl>")

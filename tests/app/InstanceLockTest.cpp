@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "app/CSingleInstance.h"
@@ -25,16 +26,14 @@ class InstanceLockTest : public ::testing::Test {
         char tmpl[] = "/tmp/voldrane-locktest-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        if (old) savedXdg = old;
-        hadXdg = old != nullptr;
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"})
+            if (const char* value = std::getenv(name)) saved[name] = value;
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
     void TearDown() override {
-        if (hadXdg) {
-            setenv("XDG_RUNTIME_DIR", savedXdg.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
+            const auto it = saved.find(name);
+            it != saved.end() ? setenv(name, it->second.c_str(), 1) : unsetenv(name);
         }
         fs::remove_all(dir);
     }
@@ -60,8 +59,7 @@ class InstanceLockTest : public ::testing::Test {
     }
 
     std::string dir;
-    std::string savedXdg;
-    bool hadXdg = false;
+    std::map<std::string, std::string> saved;
 };
 
 TEST_F(InstanceLockTest, SecondHolderIsToldAndMayTakeItAfterRelease) {
@@ -133,16 +131,37 @@ TEST_F(InstanceLockTest, PrivateFolderIsMadeAndForeignOrOpenOnesAreRefused) {
     }
 }
 
-TEST_F(InstanceLockTest, RuntimeFolderFallsBackToAPrivateTmpFolder) {
+// Without XDG_RUNTIME_DIR the lock lives in the user's own cache folder, where nobody else can
+// make the folder first; nothing is left in /tmp.
+TEST_F(InstanceLockTest, RuntimeFolderFallsBackToAPrivateFolderInTheUsersCache) {
     EXPECT_EQ(InstanceLock::RuntimeDir(), dir);
     unsetenv("XDG_RUNTIME_DIR");
-    const std::string expected = "/tmp/voldrane-" + std::to_string(getuid());
-    EXPECT_EQ(InstanceLock::RuntimeDir(), expected);
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+
+    setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
+    std::string error;
+    EXPECT_EQ(InstanceLock::RuntimeDir(&error), dir + "/cache/voldrane/" + host) << error;
+    setenv("XDG_CACHE_HOME", "relative/cache", 1);  // not absolute: not used
+    setenv("HOME", (dir + "/nohome").c_str(), 1);   // a home folder is not made
+    EXPECT_EQ(InstanceLock::RuntimeDir(&error), "");
+    EXPECT_NE(error.find(dir + "/nohome/.cache"), std::string::npos) << error;
+    setenv("HOME", (dir + "/home").c_str(), 1);
+    ASSERT_EQ(mkdir((dir + "/home").c_str(), 0700), 0);
+    const std::string expected = dir + "/home/.cache/voldrane/" + host;
+    EXPECT_EQ(InstanceLock::RuntimeDir(&error), expected) << error;
     struct stat st {};
-    ASSERT_EQ(lstat(expected.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(lstat((dir + "/home/.cache").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);  // the folders below it are checked as they are used
     setenv("XDG_RUNTIME_DIR", "relative/path", 1);  // not absolute: not used
     EXPECT_EQ(InstanceLock::RuntimeDir(), expected);
+
+    // The single instance holds there.
+    CSingleInstance first;
+    CSingleInstance second;
+    EXPECT_TRUE(first.Create(res::IDR_MAINFRAME));
+    EXPECT_FALSE(second.Create(res::IDR_MAINFRAME));
+    EXPECT_TRUE(fs::exists(expected + "/Voldrane Class"));
 }
 
 }  // namespace

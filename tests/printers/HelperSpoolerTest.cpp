@@ -162,6 +162,18 @@ TEST_F(HelperFaultTest, ServerFaultsReportedAsTheCupsSpoolerDoes) {
     EXPECT_EQ(error, "print server not answering: " + path + " (no reply within 3000 ms)");
 }
 
+// A helper that writes without end costs the tray program a bounded amount of memory: the
+// call fails once either output passes the bound, without waiting for the deadline.
+TEST_F(HelperFaultTest, OutputBeyondItsBoundIsRefused) {
+    for (const std::string to : {"", " >&2"}) {
+        SCOPED_TRACE("flood" + to);
+        const std::string flood =
+            FakeHelper("flood", "head -c 5000000 /dev/zero" + to + "; exec sleep 60");
+        HelperSpooler helper(flood, milliseconds(2000));
+        ExpectAllFail(helper, "the printer helper " + flood + " wrote more than 4 MiB");
+    }
+}
+
 TEST_F(HelperFaultTest, HelperMissingFailingOrHanging) {
     HelperSpooler absent(g_cupsd->Dir() + "/nosuch/voldranectl");
     ExpectAllFail(absent, "cannot start the printer helper " + g_cupsd->Dir() +
