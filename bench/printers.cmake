@@ -1,8 +1,19 @@
-# voldranectl auto against lpoptions -d, as whole processes, with hyperfine and a private
-# cupsd: cmake --build build --target printers_bench
+# The tray program's apply path (HelperSpooler running voldranectl) as a program of its own.
+add_executable(helper_apply
+    ${CMAKE_CURRENT_LIST_DIR}/printers/HelperApply.cpp
+    ${PROJECT_SOURCE_DIR}/platform/linux/HelperSpooler.cpp)
+target_include_directories(helper_apply PRIVATE ${PROJECT_SOURCE_DIR})
+# Linked statically: its own start is not part of the tray program's path, so it should cost
+# as little as a program's start can.
+target_link_options(helper_apply PRIVATE -static)
+
+# voldranectl auto (64 offices and 1) and the tray program's apply path against
+# lpoptions -d, as whole processes, with hyperfine and a private cupsd:
+# cmake --build build --target printers_bench
 add_custom_target(printers_bench
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/printers/auto_vs_lpoptions.sh $<TARGET_FILE:voldranectl>
-    DEPENDS voldranectl
+        $<TARGET_FILE:helper_apply>
+    DEPENDS voldranectl helper_apply
     USES_TERMINAL)
 
 # The tray program's spooler calls through the voldranectl helper against the same calls in

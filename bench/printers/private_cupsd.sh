@@ -1,6 +1,8 @@
 # Sourced by the printer benchmarks: starts a private cupsd in a temp folder that goes with
 # the script (its socket in CUPS_SERVER, HOME and XDG_CONFIG_HOME of its own), with five raw
-# queues and one lpoptions instance, office_b/draft.
+# queues and one lpoptions instance, office_b/draft. cupsd logs every request (AccessLogLevel
+# all: one line to a file per request, for both sides of a comparison), so that the benchmarks
+# can count them.
 for tool in /usr/sbin/cupsd /usr/sbin/lpadmin /usr/bin/lpoptions /usr/bin/lpstat hyperfine; do
     command -v "$tool" >/dev/null || { echo "missing $tool (scripts/deps.sh test)" >&2; exit 1; }
 done
@@ -15,7 +17,7 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$B"/spool/temp "$B"/log "$B"/cache "$B"/home "$B"/config
-printf 'Listen %s/cups.sock\nBrowsing Off\nWebInterface No\n<Policy default>\n<Limit All>\nOrder Allow,Deny\n</Limit>\n</Policy>\n' "$B" >"$B"/cupsd.conf
+printf 'Listen %s/cups.sock\nBrowsing Off\nWebInterface No\nAccessLogLevel all\n<Policy default>\n<Limit All>\nOrder Allow,Deny\n</Limit>\n</Policy>\n' "$B" >"$B"/cupsd.conf
 printf 'FileDevice Yes\nPrintcap %s/printcap\nServerRoot %s\nStateDir %s\nCacheDir %s/cache\nRequestRoot %s/spool\nTempDir %s/spool/temp\nAccessLog %s/log/access_log\nErrorLog %s/log/error_log\nPageLog %s/log/page_log\n' \
     "$B" "$B" "$B" "$B" "$B" "$B" "$B" "$B" "$B" >"$B"/cups-files.conf
 /usr/sbin/cupsd -f -c "$B"/cupsd.conf -s "$B"/cups-files.conf >"$B"/log/cupsd.out 2>&1 &

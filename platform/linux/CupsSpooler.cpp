@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/linux/LpOptions.h"
 
 namespace voldrane::platform {
 
@@ -134,6 +135,41 @@ bool Ping(Session& session, std::string* error) {
     return true;
 }
 
+// Whether the server has the queue `queue` (printer or class), in one request: its name as
+// the server spells it in `spelled`, empty when there is none. False on a failure to ask.
+bool FindQueue(Session& session, const std::string& queue, std::string& spelled,
+               std::string* error) {
+    char uri[HTTP_MAX_URI];
+    if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost",
+                         ippPort(), "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK) {
+        spelled.clear();  // not a name a queue can have
+        return true;
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    ipp_t* response = cupsDoRequest(session.Http(), request, "/");
+    const ipp_status_t status = cupsLastError();
+    if (session.TimedOut() || IsTransportFailure(status)) {
+        ippDelete(response);
+        SetError(error, session.FailureText());
+        return false;
+    }
+    spelled.clear();
+    if (response && status <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        const char* name =
+            ippGetString(ippFindAttribute(response, "printer-name", IPP_TAG_NAME), 0, nullptr);
+        spelled = name && *name ? name : queue;
+    } else if (status != IPP_STATUS_ERROR_NOT_FOUND) {
+        ippDelete(response);
+        SetError(error, "print server refused: " + ServerName() + ": " + cupsLastErrorString());
+        return false;
+    }
+    ippDelete(response);
+    return true;
+}
+
 std::string DestName(const cups_dest_t& dest) {
     std::string name = dest.name;
     if (dest.instance) name += std::string("/") + dest.instance;
@@ -218,43 +254,45 @@ bool CupsSpooler::SetDefaultPrinter(const std::string& name, std::string* error)
         SetError(error, "no printer name given");
         return false;
     }
-    Session session(m_bound);
-    if (!session.Connect(error)) return false;
-
-    // As `lpoptions -d` does it: the user's destinations, the default flag moved, the
-    // user's lpoptions written back. The server-wide default is left alone.
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(session.Http(), &dests);
-    if (count == 0 && (session.TimedOut() || IsTransportFailure(cupsLastError()))) {
-        SetError(error, session.FailureText());
-        return false;
-    }
-
     const auto slash = name.find('/');
     const std::string queue = name.substr(0, slash);
     const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
-    const char* instancePtr = slash == std::string::npos ? nullptr : instance.c_str();
+    const std::string notFound = "no printer named \"" + name + "\" on the print server";
+    if (queue.empty() || (slash != std::string::npos && instance.empty())) {
+        SetError(error, notFound);
+        return false;
+    }
 
-    bool ok = false;
-    // Checked first: for a name it does not know, cupsSetDefaultDest clears every default
-    // flag, and writing that back would drop the user's current default.
-    if (!cupsGetDest(queue.c_str(), instancePtr, count, dests)) {
-        SetError(error, "no printer named \"" + name + "\" on the print server");
-    } else {
-        cupsSetDefaultDest(queue.c_str(), instancePtr, count, dests);
-        errno = 0;
-        if (cupsSetDests2(session.Http(), count, dests) == 0) {
-            ok = true;
-        } else if (session.TimedOut() || IsTransportFailure(cupsLastError())) {
-            SetError(error, session.FailureText());
-        } else {
-            const int e = errno;
-            SetError(error, std::string("cannot save the user's default printer: ") +
-                                (e ? std::strerror(e) : cupsLastErrorString()));
+    Session session(m_bound);
+    if (!session.Connect(error)) return false;
+
+    // One request: does the server have the queue, and how does it spell it.
+    std::string spelled;
+    if (!FindQueue(session, queue, spelled, error)) return false;
+    if (spelled.empty()) {
+        SetError(error, notFound);
+        return false;
+    }
+
+    // Then the user's lpoptions, as `lpoptions -d` would make them but with every line of
+    // other servers' queues kept: only the Default line changes. The server-wide default is
+    // left alone.
+    const std::string path = UserLpOptionsPath(error);
+    if (path.empty()) return false;
+    std::string text;
+    if (!ReadLpOptions(path, text, error)) return false;
+    // An instance is a Dest line of the user's file or of the system-wide one; a name that is
+    // neither is a mistake, not a new instance to make.
+    if (!instance.empty() && !HasDestLine(text, queue, instance)) {
+        std::string system;
+        if (!ReadLpOptions(SystemLpOptionsPath(), system, nullptr) ||
+            !HasDestLine(system, queue, instance)) {
+            SetError(error, notFound);
+            return false;
         }
     }
-    cupsFreeDests(count, dests);
-    return ok;
+    const auto changed = WithDefaultLine(text, spelled, instance);
+    return !changed || ReplaceLpOptions(path, *changed, error);
 }
 
 }  // namespace linux_os

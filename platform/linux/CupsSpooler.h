@@ -8,8 +8,10 @@ namespace voldrane::platform::linux_os {
 
 // The print spooler through libcups: the queues and the user's lpoptions instances
 // ("queue/instance"), the user's default as lp and lpstat resolve it (LPDEST, PRINTER,
-// ~/.cups/lpoptions, the server's default), and the user's default set as `lpoptions -d`
-// sets it. The server is the one libcups picks (CUPS_SERVER, client.conf).
+// ~/.cups/lpoptions, the server's default), and the user's default set in ~/.cups/lpoptions
+// as `lpoptions -d` sets it, but by changing the Default line alone (LpOptions.h), after one
+// request that tells whether the server has the printer. The server is the one libcups picks
+// (CUPS_SERVER, client.conf).
 //
 // Every call gives up after `bound`: a server that is missing costs about nothing, one that
 // accepts connections but never answers costs the bound (plus a fraction of a second).

@@ -4,9 +4,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -108,6 +110,32 @@ int MsLeft(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
 }
 
+// Ends a helper that is late: SIGTERM first, which lets it finish writing the user's
+// printer options (it holds the signal back meanwhile), then SIGKILL after a short grace.
+// Reaps it either way.
+void Stop(pid_t pid, int pidfd, int* status) {
+    kill(pid, SIGTERM);
+    const auto until = Clock::now() + HelperSpooler::kGrace;
+    bool ended = false;
+    while (!ended) {
+        const int left = MsLeft(until);
+        if (pidfd >= 0) {
+            pollfd p{pidfd, POLLIN, 0};
+            const int ready = poll(&p, 1, left);
+            ended = ready > 0;
+            if (ready < 0 && errno == EINTR) continue;
+            break;
+        }
+        ended = waitpid(pid, status, WNOHANG) == pid;
+        if (ended) return;
+        if (left == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 5)));
+    }
+    if (!ended) kill(pid, SIGKILL);
+    while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 }  // namespace
 
 std::string FindHelper(std::string* looked) {
@@ -138,19 +166,23 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
     out.CloseWrite();
     err.CloseWrite();
 
-    // Both outputs until the helper closes them (it ends), or the deadline. Each is bounded:
-    // a helper gone wrong could write without end. A list of 10,000 printers is about 1 MiB.
+    // Both outputs until the helper closes them, and its end, or the deadline. Its end is
+    // seen on a pidfd, so the call returns the moment it exits; without one (older kernels)
+    // it is polled for once the outputs are closed. Each output is bounded: a helper gone
+    // wrong could write without end. A list of 10,000 printers is about 1 MiB.
+    // (glibc 2.36's <sys/pidfd.h> lacks the C linkage C++ needs: the system call itself.)
     constexpr size_t kMaxOutputBytes = size_t{4} << 20;
-    pollfd fds[2] = {{out.Read(), POLLIN, 0}, {err.Read(), POLLIN, 0}};
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    pollfd fds[3] = {{out.Read(), POLLIN, 0}, {err.Read(), POLLIN, 0}, {pidfd, POLLIN, 0}};
     std::string* sinks[2] = {&run.out, &run.err};
     bool late = false;
-    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+    while (fds[0].fd >= 0 || fds[1].fd >= 0 || fds[2].fd >= 0) {
         const int left = MsLeft(deadline);
         if (left == 0) {
             late = true;
             break;
         }
-        const int ready = poll(fds, 2, left);
+        const int ready = poll(fds, 3, left);
         if (ready < 0 && errno != EINTR) {
             run.error =
                 std::string("cannot read the printer helper's answer: ") + std::strerror(errno);
@@ -172,9 +204,9 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
             }
         }
         if (late) break;
+        if (ready > 0 && fds[2].fd >= 0 && fds[2].revents) fds[2].fd = -1;  // it has ended
     }
 
-    // It closed its outputs: it is ending. Still bounded, should it linger after that.
     int status = 0;
     pid_t waited = 0;
     while (!late) {
@@ -187,14 +219,14 @@ HelperSpooler::Run HelperSpooler::RunHelper(const std::vector<std::string>& args
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (late) {
-        kill(pid, SIGKILL);
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        Stop(pid, pidfd, &status);
+        if (pidfd >= 0) close(pidfd);
         if (run.error.empty())
             run.error = "the print server did not answer in time (no reply within " +
                         std::to_string(m_bound.count()) + " ms)";
         return run;
     }
+    if (pidfd >= 0) close(pidfd);
     if (waited != pid) {
         run.error =
             std::string("cannot learn how the printer helper ended: ") + std::strerror(errno);

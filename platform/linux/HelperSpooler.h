@@ -14,11 +14,14 @@ namespace voldrane::platform::linux_os {
 // CUPS spooler's own. The helper inherits the environment (CUPS_SERVER, HOME, LPDEST, PRINTER).
 //
 // Each call waits at most `bound` for the helper to finish; a helper still running then is
-// killed and the call fails with "the print server did not answer in time".
+// asked to end (SIGTERM), killed after `kGrace` if it has not, and the call fails with "the
+// print server did not answer in time".
 class HelperSpooler final : public ISpooler {
   public:
     // The CUPS spooler's 3 s bound per call, plus the helper's start and a margin.
     static constexpr std::chrono::milliseconds kDefaultBound{4500};
+    // How long a late helper may take to end after SIGTERM before it is killed.
+    static constexpr std::chrono::milliseconds kGrace{250};
 
     // `helper`: the path of voldranectl. Empty: none was found; `missing` says where it was
     // looked for, and every call fails with that.

@@ -5,6 +5,8 @@
 add_library(voldrane_platform_cups STATIC
     ${CMAKE_CURRENT_LIST_DIR}/CupsSpooler.h
     ${CMAKE_CURRENT_LIST_DIR}/CupsSpooler.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LpOptions.h
+    ${CMAKE_CURRENT_LIST_DIR}/LpOptions.cpp
 )
 target_link_libraries(voldrane_platform_cups
     PUBLIC voldrane_platform

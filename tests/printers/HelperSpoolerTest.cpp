@@ -205,5 +205,28 @@ TEST_F(HelperFaultTest, HelperMissingFailingOrHanging) {
     ExpectAllFail(lingering, "the print server did not answer in time");
 }
 
+// A late helper is asked to end (it may be finishing a write) before it is killed.
+TEST_F(HelperFaultTest, LateHelperIsAskedToEndBeforeItIsKilled) {
+    const std::string ended = g_cupsd->Dir() + "/polite-ended";
+    // The bound leaves a loaded machine time to start the shell and set its trap.
+    HelperSpooler polite(FakeHelper("polite", "trap 'kill $!; echo TERM > " + ended +
+                                                  "; exit 0' TERM\n"
+                                                  "sleep 60 & wait"),
+                         milliseconds(1500));
+    std::string error;
+    EXPECT_FALSE(polite.SetDefaultPrinter("Zeta", &error));
+    EXPECT_EQ(error, "the print server did not answer in time (no reply within 1500 ms)");
+    std::ifstream marker(ended);
+    std::string word;
+    EXPECT_TRUE(marker >> word) << "the helper never saw SIGTERM";
+    EXPECT_EQ(word, "TERM");
+
+    // One that ignores SIGTERM is killed after the grace.
+    HelperSpooler stubborn(FakeHelper("stubborn", "trap '' TERM; exec sleep 60"),
+                           milliseconds(300));
+    EXPECT_FALSE(stubborn.SetDefaultPrinter("Zeta", &error));
+    EXPECT_EQ(error, "the print server did not answer in time (no reply within 300 ms)");
+}
+
 }  // namespace
 }  // namespace voldrane::test

@@ -85,10 +85,11 @@ PrivateCupsd::PrivateCupsd() {
         fs::create_directories(m_dir + "/" + sub);
     const std::string& d = m_dir;
     // cupsd refuses to run as root with "User root", so no User line; a Printcap value keeps
-    // it from writing /etc/printcap.
+    // it from writing /etc/printcap. Every request is logged, so that tests can count them.
     const bool written =
         WriteFile(d + "/cupsd.conf", "Listen " + d +
                                          "/cups.sock\nBrowsing Off\nWebInterface No\n"
+                                         "AccessLogLevel all\n"
                                          "<Policy default>\n<Limit All>\nOrder Allow,Deny\n"
                                          "</Limit>\n</Policy>\n") &&
         WriteFile(d + "/cups-files.conf",
