@@ -1,8 +1,13 @@
 # The tray program's apply path (HelperSpooler running voldranectl) as a program of its own.
 add_executable(helper_apply
     ${CMAKE_CURRENT_LIST_DIR}/printers/HelperApply.cpp
-    ${PROJECT_SOURCE_DIR}/platform/linux/HelperSpooler.cpp)
+    ${PROJECT_SOURCE_DIR}/platform/linux/HelperSpooler.cpp
+    ${PROJECT_SOURCE_DIR}/platform/linux/ProgramFiles.cpp)
 target_include_directories(helper_apply PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(helper_apply PRIVATE
+    VOLDRANE_BUILD_TREE="${PROJECT_BINARY_DIR}"
+    VOLDRANE_BUILD_TREE_VOLDRANECTL="$<TARGET_FILE:voldranectl>"
+    VOLDRANE_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}")
 # Linked statically: its own start is not part of the tray program's path, so it should cost
 # as little as a program's start can.
 target_link_options(helper_apply PRIVATE -static)
