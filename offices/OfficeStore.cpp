@@ -156,6 +156,17 @@ bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
     return true;
 }
 
+std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b) {
+    std::array<bool, 9> differ{};
+    for (int i = 0; i < kOfficeValueCount; ++i)
+        differ[static_cast<size_t>(i)] = OfficeField(a, i) != OfficeField(b, i);
+    return differ;
+}
+
+std::string& OfficeValue(COfficeNetwork& office, int place) {
+    return OfficeField(office, place);
+}
+
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now) {
     // Two offices made within one second must not share a key: take the next free second.
     while (registry.Store().KeyExists(OfficePath(HexName(now)))) ++now;

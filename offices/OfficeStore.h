@@ -40,6 +40,11 @@ bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::strin
 bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
                   const std::array<bool, 9>& fields, bool& gone, std::string* error = nullptr);
 
+// Which of the nine values (numbered as for UpdateOffice) differ between two records.
+std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b);
+// The value at a place of the office key (numbered as for UpdateOffice).
+std::string& OfficeValue(COfficeNetwork& office, int place);
+
 // The creation time as "%X"; when a key of that name exists, the next free second.
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);
 std::string MakeOfficeKeyName(CRegistry& registry);

@@ -39,6 +39,7 @@ class RegFileStore final : public IRegistryStore {
     void EndReadSession() override;
     std::string ReadError() override { return m_readError; }
     bool Export(std::string& text, std::string* error) override;
+    std::string FilePath() const override { return m_path; }
 
     const std::string& Path() const { return m_path; }
     // How often the file has been parsed by this object (for benchmarks and tests).

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "app/CMainFrame.h"
 #include "offices/OfficeStore.h"
+#include "platform/FileWatch.h"
 #include "platform/Platform.h"
 #include "platform/linux/RegFileStore.h"
 #include "res/Resource.h"
@@ -354,6 +356,90 @@ TEST_F(MainFrameTest, NoTrayMeansNoFrame) {
     Start(false);
     EXPECT_TRUE(m_prompt.shown.empty());
     EXPECT_EQ(Default(), kBefore);
+}
+
+// What another program (voldranectl) does to the settings file reaches the running frame
+// through the real watch on the file's folder: the menu follows, the applied office is kept
+// by its key, and nothing is applied because of it.
+TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.9", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_frame->WatchSettings(
+        platform::WatchFile(m_storePath, 20, 200, [this] { m_frame->OnSettingsChanged(); }));
+    platform::linux_os::RegFileStore otherStore(m_storePath);
+    CRegistry other(otherStore);
+    auto menuTexts = [this] {
+        std::vector<std::string> texts;
+        for (const MenuEntry& e : UseNetwork()) texts.push_back(e.text);
+        return texts;
+    };
+    auto waitForMenu = [&](const std::vector<std::string>& expected) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return menuTexts() == expected; }, 5000))
+            << testing::PrintToString(menuTexts());
+    };
+
+    // An office added before the applied one, which another program renames.
+    ASSERT_TRUE(SaveOffice(other, Office("09", "First", "10.5.5.5", "PrinterC")));
+    COfficeNetwork renamed;
+    renamed.m_strKeyName = "0A";
+    renamed.m_strOfficeName = "Here again";
+    bool gone = false;
+    ASSERT_TRUE(UpdateOffice(other, renamed, {true}, gone));
+    waitForMenu({"Auto-Detect", "First", "Here again", "Elsewhere"});
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Here again");
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
+
+    // The applied office removed: none is current, and its printer stays the default.
+    ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
+    waitForMenu({"Auto-Detect", "First", "Elsewhere"});
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kAppliedOfficeRemoved);
+
+    // "Auto Detect" switched off: the menu and the dialog, when it opens, show it.
+    ASSERT_TRUE(WriteAutoDetect(other, false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_frame->GetAutoDetect(); }, 5000));
+    EXPECT_TRUE(Ticked().empty());
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+    EXPECT_EQ(m_out.str(), "Here\n") << "no office was matched again";
+    EXPECT_TRUE(m_prompt.shown.empty());
+}
+
+// While the configuration dialog is open the frame's list stays as the dialog holds it; the
+// change is loaded when the dialog closes, and the dialog opens on the newest settings.
+TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialog) {
+    Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA"),
+           Office("0B", "Here", "10.1.2.40", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
+    platform::linux_os::RegFileStore otherStore(m_storePath);
+    CRegistry other(otherStore);
+
+    ASSERT_TRUE(WriteAutoDetect(other, false));
+    ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
+    m_frame->OnSettingsChanged();  // as the watch calls it
+    ASSERT_EQ(m_frame->Offices().GetSize(), 1);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+
+    bool ran = false;
+    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
+        ran = true;
+        EXPECT_FALSE(host.GetAutoDetect()) << "the dialog shows the stored switch";
+        ASSERT_TRUE(SaveOffice(other, Office("0C", "Third", "10.7.7.7", "PrinterC")));
+        m_frame->OnSettingsChanged();
+        EXPECT_EQ(host.Offices().GetSize(), 1) << "not under the dialog's feet";
+        EXPECT_EQ(host.GetCurrentOffice(), 0);
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    ASSERT_TRUE(ran);
+    ASSERT_EQ(m_frame->Offices().GetSize(), 2);
+    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "Third");
+    EXPECT_EQ(UseNetwork().size(), 3u);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Shown().tip, "Here");
 }
 
 TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
