@@ -35,20 +35,20 @@ class QtFileWatch final : public IFileWatch {
     // Watches the file while it exists (a write in place changes no folder entry) and its
     // folder, or while the folder is missing the nearest folder above it that exists.
     void Arm() {
-        QStringList wanted;
-        if (QFileInfo::exists(m_file)) wanted << m_file;
+        // The file's watch follows its inode: after a replacement it may still be on the old
+        // one (kept open by a reader), so it is set again on whatever the name holds now.
+        if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
+        if (QFileInfo::exists(m_file)) m_watcher.addPath(m_file);
         QString folder = QFileInfo(m_file).absolutePath();
         while (!QFileInfo(folder).isDir()) {
             const QString up = QFileInfo(folder).absolutePath();
             if (up == folder) break;
             folder = up;
         }
-        wanted << folder;
-        QStringList watched = m_watcher.files() + m_watcher.directories();
+        const QStringList watched = m_watcher.directories();
         for (const QString& p : watched)
-            if (!wanted.contains(p)) m_watcher.removePath(p);
-        for (const QString& p : wanted)
-            if (!watched.contains(p)) m_watcher.addPath(p);
+            if (p != folder) m_watcher.removePath(p);
+        if (!watched.contains(folder)) m_watcher.addPath(folder);
     }
 
     void OnEvent() {

@@ -403,6 +403,19 @@ TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
     ASSERT_TRUE(WriteAutoDetect(other, false));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_frame->GetAutoDetect(); }, 5000));
     EXPECT_TRUE(Ticked().empty());
+
+    // A text editor that writes the file in place: no entry of the folder changes.
+    std::string text;
+    {
+        std::ifstream in(m_storePath, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t at = text.find("\"Elsewhere\"");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 11, "\"Far away\"");
+    std::ofstream(m_storePath, std::ios::binary | std::ios::in | std::ios::trunc) << text;
+    waitForMenu({"Auto-Detect", "First", "Far away"});
+
     EXPECT_EQ(Default(), "system default destination: PrinterA");
     EXPECT_EQ(m_out.str(), "Here\n") << "no office was matched again";
     EXPECT_TRUE(m_prompt.shown.empty());
