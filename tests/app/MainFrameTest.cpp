@@ -455,6 +455,37 @@ TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialog) {
     EXPECT_EQ(Shown().tip, "Here");
 }
 
+// What the dialog could not store (the file was not writable then) stays in memory over a
+// reload, on top of what the other program stored.
+TEST_F(MainFrameTest, AReloadKeepsChangesThatCouldNotBeStored) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA")});
+    Start();
+    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
+        COfficeNetwork& edited = host.Offices().ElementAt(0);
+        edited.m_strOfficeName = "Renamed here";
+        edited.m_unsavedValues[0] = true;
+        auto added = std::make_unique<COfficeNetwork>(Office("0Z", "New", "10.3.3.3", ""));
+        added->m_bUnsavedKey = true;
+        host.Offices().Append(std::move(added));
+        platform::linux_os::RegFileStore otherStore(m_storePath);
+        CRegistry other(otherStore);
+        COfficeNetwork printer;
+        printer.m_strKeyName = "0A";
+        printer.m_strDefaultPrinter = "PrinterC";
+        std::array<bool, 9> fields{};
+        fields[8] = true;
+        bool gone = false;
+        ASSERT_TRUE(UpdateOffice(other, printer, fields, gone));
+        m_frame->OnSettingsChanged();
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    ASSERT_EQ(m_frame->Offices().GetSize(), 2);
+    EXPECT_EQ(m_frame->Offices().ElementAt(0).m_strOfficeName, "Renamed here");
+    EXPECT_EQ(m_frame->Offices().ElementAt(0).m_strDefaultPrinter, "PrinterC");
+    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "New");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+}
+
 TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
     EXPECT_EQ(CMainFrame::MenuText("A\tB\nC&D"), "A B C&&D");
     const std::string sixtyFour(64, 'x');
