@@ -114,15 +114,14 @@ class ConfigDialogTest : public testing::Test {
 
     // As `voldranectl edit KEY --printer P` (or --name) does it: only that value.
     void OtherSets(const std::string& key, int place, const std::string& text) {
-        RegFileStore store(StorePath());
-        CRegistry registry(store);
+        OtherWriter other = Other();
         COfficeNetwork office;
         office.m_strKeyName = key;
         OfficeValue(office, place) = text;
         std::array<bool, 9> fields{};
         fields[static_cast<size_t>(place)] = true;
         bool gone = true;
-        ASSERT_TRUE(UpdateOffice(registry, office, fields, gone));
+        ASSERT_TRUE(UpdateOffice(other.registry, office, fields, gone));
     }
 
     std::vector<std::string> Names() const {

@@ -422,67 +422,47 @@ TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
 }
 
 // While the configuration dialog is open the frame's list stays as the dialog holds it; the
-// change is loaded when the dialog closes, and the dialog opens on the newest settings.
-TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialog) {
+// change is loaded when the dialog closes. What the dialog could not store (the file was not
+// writable then) stays in memory, on top of what the other program stored.
+TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
     Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA"),
            Office("0B", "Here", "10.1.2.40", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
     platform::linux_os::RegFileStore otherStore(m_storePath);
     CRegistry other(otherStore);
-
     ASSERT_TRUE(WriteAutoDetect(other, false));
     ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
     m_frame->OnSettingsChanged();  // as the watch calls it
     ASSERT_EQ(m_frame->Offices().GetSize(), 1);
     EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
 
-    bool ran = false;
     m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
-        ran = true;
         EXPECT_FALSE(host.GetAutoDetect()) << "the dialog shows the stored switch";
-        ASSERT_TRUE(SaveOffice(other, Office("0C", "Third", "10.7.7.7", "PrinterC")));
-        m_frame->OnSettingsChanged();
-        EXPECT_EQ(host.Offices().GetSize(), 1) << "not under the dialog's feet";
-        EXPECT_EQ(host.GetCurrentOffice(), 0);
-    };
-    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
-    ASSERT_TRUE(ran);
-    ASSERT_EQ(m_frame->Offices().GetSize(), 2);
-    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "Third");
-    EXPECT_EQ(UseNetwork().size(), 3u);
-    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
-    EXPECT_EQ(Shown().tip, "Here");
-}
-
-// What the dialog could not store (the file was not writable then) stays in memory over a
-// reload, on top of what the other program stored.
-TEST_F(MainFrameTest, AReloadKeepsChangesThatCouldNotBeStored) {
-    Store({Office("0A", "Here", "10.1.2.40", "PrinterA")});
-    Start();
-    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
         COfficeNetwork& edited = host.Offices().ElementAt(0);
         edited.m_strOfficeName = "Renamed here";
         edited.m_unsavedValues[0] = true;
-        auto added = std::make_unique<COfficeNetwork>(Office("0Z", "New", "10.3.3.3", ""));
+        auto added = std::make_unique<COfficeNetwork>(Office("0Z", "Unsaved", "10.3.3.3", ""));
         added->m_bUnsavedKey = true;
         host.Offices().Append(std::move(added));
-        platform::linux_os::RegFileStore otherStore(m_storePath);
-        CRegistry other(otherStore);
-        COfficeNetwork printer;
-        printer.m_strKeyName = "0A";
+
+        COfficeNetwork printer;  // voldranectl edit 0B --printer PrinterC
+        printer.m_strKeyName = "0B";
         printer.m_strDefaultPrinter = "PrinterC";
-        std::array<bool, 9> fields{};
-        fields[8] = true;
         bool gone = false;
-        ASSERT_TRUE(UpdateOffice(other, printer, fields, gone));
+        ASSERT_TRUE(UpdateOffice(
+            other, printer, {false, false, false, false, false, false, false, false, true}, gone));
+        ASSERT_TRUE(SaveOffice(other, Office("0C", "Third", "10.7.7.7", "PrinterC")));
         m_frame->OnSettingsChanged();
+        EXPECT_EQ(host.Offices().GetSize(), 2) << "not under the dialog's feet";
     };
     m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
-    ASSERT_EQ(m_frame->Offices().GetSize(), 2);
-    EXPECT_EQ(m_frame->Offices().ElementAt(0).m_strOfficeName, "Renamed here");
-    EXPECT_EQ(m_frame->Offices().ElementAt(0).m_strDefaultPrinter, "PrinterC");
-    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "New");
+    ASSERT_EQ(m_frame->Offices().GetSize(), 3);
+    const COfficeNetwork& here = m_frame->Offices().ElementAt(0);
+    EXPECT_EQ(here.m_strOfficeName + "/" + here.m_strDefaultPrinter, "Renamed here/PrinterC");
+    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "Third");
+    EXPECT_EQ(m_frame->Offices().ElementAt(2).m_strOfficeName, "Unsaved");
+    EXPECT_EQ(UseNetwork().size(), 4u);
     EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
 }
 
