@@ -92,6 +92,15 @@ void LoadOffices(CRegistry& registry, COfficeList& offices) {
     }
 }
 
+bool ReadOffice(CRegistry& registry, COfficeNetwork& office) {
+    CRegistry::ReadSession session(registry);
+    const std::string path = OfficePath(office.m_strKeyName);
+    if (!registry.Store().KeyExists(path)) return false;
+    for (int i = 0; i < kOfficeValueCount; ++i)
+        registry.ReadString(path, OfficeValueName(i), OfficeField(office, i));
+    return true;
+}
+
 bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error) {
     const std::string path = OfficePath(office.m_strKeyName);
     std::vector<RegOp> ops = {{RegOp::CreateKey, kOfficesKey, {}, {}},

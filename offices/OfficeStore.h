@@ -19,6 +19,10 @@ inline constexpr const char* kDefaultOfficeValue = "Default Office";
 // name, which is creation order for generated names). Creates the Offices key if missing.
 void LoadOffices(CRegistry& registry, COfficeList& offices);
 
+// Reads the nine values of the office's key (m_strKeyName) into it, in one state of the
+// store; a value that cannot be read stays as it was. False when there is no such key.
+bool ReadOffice(CRegistry& registry, COfficeNetwork& office);
+
 // Writes the office's nine values under its key, as one unit. False with `error` set when
 // the store cannot be written; the office in memory is untouched either way.
 bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);

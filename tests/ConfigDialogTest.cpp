@@ -507,6 +507,9 @@ TEST_F(ConfigDialogTest, AnEditKeepsWhatAnotherProgramChangedInTheSameOffice) {
             Click(config, "close");
         });
         EXPECT_EQ(Stored(), (std::vector<std::string>{c.stored, "Berlin/Zeta"})) << c.stored;
+        const COfficeNetwork& edited = host->offices.ElementAt(0);
+        EXPECT_EQ(edited.m_strOfficeName + "/" + edited.m_strDefaultPrinter, c.stored)
+            << "the dialog's record holds what is stored";
         EXPECT_TRUE(prompt.shown.empty());
     }
 }

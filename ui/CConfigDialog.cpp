@@ -263,9 +263,12 @@ void CConfigDialog::OnEdit() {
         if (m_pOffices->IsEmpty()) m_pHost->ShowNoOffices();
         return;
     }
-    if (saved)
+    if (saved) {
         office.m_unsavedValues = {};
-    else
+        // The values another program changed meanwhile come in too, so that the office
+        // applied below is the one stored.
+        ReadOffice(m_pHost->Registry(), office);
+    } else
         ReportStoreFailure(
             tr("The office network \"%1\" could not be saved:\n%2\n\nThe change is kept while "
                "Voldrane runs and is saved the next time you change this office.")
