@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "network/OfficeSelection.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
+#include "platform/FileWatch.h"
 #include "platform/NetworkSource.h"
 #include "platform/NotificationArea.h"
 #include "platform/Spooler.h"
@@ -79,6 +81,16 @@ class CMainFrame final : public platform::INotificationOwner,
 
     const CTrayIcon& TrayIcon() const { return m_trayIcon; }
 
+    // Takes over the watch on the settings file, whose calls go to OnSettingsChanged.
+    void WatchSettings(std::unique_ptr<platform::IFileWatch> watch);
+    // Another program (or this one) changed the settings file: reloads the offices, or when
+    // the configuration dialog is open, once it has closed, so that its positions stay valid.
+    void OnSettingsChanged();
+    // Loads the offices and "Auto Detect" again and makes the menu and tooltip follow. The
+    // applied office stays applied by its key; no printer is set. Changes this program could
+    // not store yet stay; an unreadable file changes nothing.
+    void ReloadOffices();
+
     // An office name as a menu entry shows it: control characters as spaces, bytes that are
     // not UTF-8 as U+FFFD, '&' doubled (a single one would mark a keyboard shortcut), names
     // of more than 64 characters cut with "...".
@@ -98,6 +110,10 @@ class CMainFrame final : public platform::INotificationOwner,
     int m_nCurrentOffice = -1;
     COfficeList m_offices;
     CNetworkSettings m_currentNetwork;
+    bool m_bStoredAutoDetect = true;  // "Auto Detect" as last read from the store
+    bool m_bReloadPending = false;    // the file changed while the dialog was open
+    // Last: it goes first, before anything its call touches.
+    std::unique_ptr<platform::IFileWatch> m_settingsWatch;
 };
 
 }  // namespace voldrane

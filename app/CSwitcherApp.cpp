@@ -8,6 +8,7 @@
 #include "app/ConfigDialogPlug.h"
 #include "app/Help.h"
 #include "offices/CRegistry.h"
+#include "platform/FileWatch.h"
 #include "platform/GuiPlatform.h"
 #include "platform/Platform.h"
 #include "res/Icons.h"
@@ -21,6 +22,12 @@ namespace {
 
 // At login the program may start before the panel that hosts tray icons.
 constexpr int kTrayWaitMs = 10000;
+
+// A writer's temp file, rename and lock come as a burst of changes in the folder: the offices
+// are loaded again once it has been quiet that long, and at the latest after the second bound
+// while another program keeps writing.
+constexpr int kSettingsQuietMs = 150;
+constexpr int kSettingsMaxDelayMs = 1000;
 
 int TrayWaitMs() {
     const char* text = std::getenv("VOLDRANE_TRAY_WAIT_MS");
@@ -80,6 +87,12 @@ bool CSwitcherApp::InitInstance() {
         nullptr,
     });
     ReportStoreProblems();
+    // Offices that voldranectl (or a second login's copy) adds, edits or removes reach the
+    // menu, and the dialog's saves do not undo them.
+    CMainFrame* frame = m_pMainFrame.get();
+    m_pMainFrame->WatchSettings(platform::WatchFile(m_store->FilePath(), kSettingsQuietMs,
+                                                    kSettingsMaxDelayMs,
+                                                    [frame] { frame->OnSettingsChanged(); }));
 
     if (m_pMainFrame->OnCreate() != 0) {
         std::cerr << "voldrane: the icon could not be added to the system tray\n";

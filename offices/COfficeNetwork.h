@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cassert>
 #include <memory>
 #include <string>
@@ -15,6 +16,12 @@ struct COfficeNetwork {
     CNetworkSettings m_network;
     std::string m_strOfficeName;
     std::string m_strDefaultPrinter;  // may be empty
+
+    // Changes kept in memory that the store does not hold yet (a save failed, or values were
+    // applied in the office dialog and then cancelled), by their place in the office key (0 the
+    // name, 1 to 7 the network's texts, 8 the printer); the next save of the office writes them.
+    std::array<bool, 9> m_unsavedValues{};
+    bool m_bUnsavedKey = false;  // the office itself was never stored: its add failed
 };
 
 // The ordered list of offices. It owns its records: removing one destroys it. Positions

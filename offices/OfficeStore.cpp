@@ -92,6 +92,15 @@ void LoadOffices(CRegistry& registry, COfficeList& offices) {
     }
 }
 
+bool ReadOffice(CRegistry& registry, COfficeNetwork& office) {
+    CRegistry::ReadSession session(registry);
+    const std::string path = OfficePath(office.m_strKeyName);
+    if (!registry.Store().KeyExists(path)) return false;
+    for (int i = 0; i < kOfficeValueCount; ++i)
+        registry.ReadString(path, OfficeValueName(i), OfficeField(office, i));
+    return true;
+}
+
 bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error) {
     const std::string path = OfficePath(office.m_strKeyName);
     std::vector<RegOp> ops = {{RegOp::CreateKey, kOfficesKey, {}, {}},
@@ -154,6 +163,17 @@ bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
         return false;
     }
     return true;
+}
+
+std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b) {
+    std::array<bool, 9> differ{};
+    for (int i = 0; i < kOfficeValueCount; ++i)
+        differ[static_cast<size_t>(i)] = OfficeField(a, i) != OfficeField(b, i);
+    return differ;
+}
+
+std::string& OfficeValue(COfficeNetwork& office, int place) {
+    return OfficeField(office, place);
 }
 
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now) {

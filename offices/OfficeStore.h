@@ -19,6 +19,10 @@ inline constexpr const char* kDefaultOfficeValue = "Default Office";
 // name, which is creation order for generated names). Creates the Offices key if missing.
 void LoadOffices(CRegistry& registry, COfficeList& offices);
 
+// Reads the nine values of the office's key (m_strKeyName) into it, in one state of the
+// store; a value that cannot be read stays as it was. False when there is no such key.
+bool ReadOffice(CRegistry& registry, COfficeNetwork& office);
+
 // Writes the office's nine values under its key, as one unit. False with `error` set when
 // the store cannot be written; the office in memory is untouched either way.
 bool SaveOffice(CRegistry& registry, const COfficeNetwork& office, std::string* error = nullptr);
@@ -39,6 +43,11 @@ bool RewriteOffice(CRegistry& registry, const COfficeNetwork& office, std::strin
 // written.
 bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
                   const std::array<bool, 9>& fields, bool& gone, std::string* error = nullptr);
+
+// Which of the nine values (numbered as for UpdateOffice) differ between two records.
+std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b);
+// The value at a place of the office key (numbered as for UpdateOffice).
+std::string& OfficeValue(COfficeNetwork& office, int place);
 
 // The creation time as "%X"; when a key of that name exists, the next free second.
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);

@@ -71,6 +71,10 @@ class IRegistryStore {
     // Reads of an unreadable store answer as if it were empty.
     virtual std::string ReadError() { return {}; }
 
+    // The file that holds the store, for a program that watches it for other programs'
+    // changes; empty when the store is not one file.
+    virtual std::string FilePath() const { return {}; }
+
     // The whole store as a registry editor (.reg) file. False with `error` when it cannot be
     // read.
     virtual bool Export(std::string& text, std::string* error) {

@@ -17,5 +17,7 @@ inline constexpr const char* kAskAddCurrentNetwork =                            
     "Would you like to add the current network to Voldrane now?";
 inline constexpr const char* kNoOfficeNetworks = "No Office Networks Specified";          // 61207
 inline constexpr const char* kCannotDetermineOffice = "Cannot Determine Office Network";  // 61208
+// The tooltip once another program has removed the office in use.
+inline constexpr const char* kAppliedOfficeRemoved = "The office network in use was removed";
 
 }  // namespace voldrane::res

@@ -103,6 +103,27 @@ class ConfigDialogTest : public testing::Test {
         return dialog.Run(false, host.get());
     }
 
+    // Another program's store object on the same file (as voldranectl has), for changes made
+    // while the dialog is open.
+    struct OtherWriter {
+        explicit OtherWriter(const std::string& path) : store(path), registry(store) {}
+        RegFileStore store;
+        CRegistry registry;
+    };
+    OtherWriter Other() const { return OtherWriter(StorePath()); }
+
+    // As `voldranectl edit KEY --printer P` (or --name) does it: only that value.
+    void OtherSets(const std::string& key, int place, const std::string& text) {
+        OtherWriter other = Other();
+        COfficeNetwork office;
+        office.m_strKeyName = key;
+        OfficeValue(office, place) = text;
+        std::array<bool, 9> fields{};
+        fields[static_cast<size_t>(place)] = true;
+        bool gone = true;
+        ASSERT_TRUE(UpdateOffice(other.registry, office, fields, gone));
+    }
+
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (int i = 0; i < host->offices.GetSize(); ++i)
@@ -461,6 +482,90 @@ TEST_F(ConfigDialogTest, StoreFailuresAreReportedAndTheChangeIsKeptInMemory) {
     // In memory, everything happened.
     EXPECT_EQ(Names(), (std::vector<std::string>{"Zug", "Oslo"}));
     EXPECT_FALSE(host->autoDetect) << "the frame's flag follows the check box all the same";
+}
+
+// Two writers on one office: another program changes one value while the office dialog has
+// the office open, the user changes another. Both changes stay.
+TEST_F(ConfigDialogTest, AnEditKeepsWhatAnotherProgramChangedInTheSameOffice) {
+    constexpr int kName = 0, kPrinter = 8;
+    struct Case {
+        int theirs;  // the value the other program changes
+        const char* theirText;
+        std::function<void(QWidget*)> mine;
+        const char* stored;
+    };
+    for (const Case& c : {Case{kPrinter, "alpha", RenameAnd("Zug", "ok"), "Zug/alpha"},
+                          Case{kName, "Basel", ChoosePrinterAnd("Beta", "ok"), "Basel/Beta"}}) {
+        Fresh();
+        Seed({{"3FF36300", "Zurich"}, {"3FF36301", "Berlin"}});
+        RunConfig([&](QWidget* config) {
+            ClickEntry(config, "Zurich");
+            ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
+                OtherSets("3FF36300", c.theirs, c.theirText);
+                c.mine(office);
+            });
+            Click(config, "close");
+        });
+        EXPECT_EQ(Stored(), (std::vector<std::string>{c.stored, "Berlin/Zeta"})) << c.stored;
+        const COfficeNetwork& edited = host->offices.ElementAt(0);
+        EXPECT_EQ(edited.m_strOfficeName + "/" + edited.m_strDefaultPrinter, c.stored)
+            << "the dialog's record holds what is stored";
+        EXPECT_TRUE(prompt.shown.empty());
+    }
+}
+
+TEST_F(ConfigDialogTest, AnEditOfAnOfficeRemovedMeanwhileSaysSoAndBringsNothingBack) {
+    Seed({{"3FF36300", "Zurich"}, {"3FF36301", "Berlin"}});
+    host->currentOffice = 1;
+    RunConfig([&](QWidget* config) {
+        ClickEntry(config, "Zurich");
+        ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
+            OtherWriter other = Other();  // voldranectl remove
+            ASSERT_TRUE(DeleteOfficeKey(other.registry, "3FF36300"));
+            RenameAnd("Zug", "ok")(office);
+        });
+        EXPECT_EQ(Entries(config), QStringList({"Berlin"}));
+        // The remaining entry still reaches its own office.
+        ClickEntry(config, "Berlin");
+        Click(config, "select");
+        Click(config, "close");
+    });
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.toStdString(),
+              "The office network \"Zurich\" was removed by another program, so the change was "
+              "not saved.");
+    EXPECT_EQ(Stored(), std::vector<std::string>{"Berlin/Zeta"});
+    EXPECT_EQ(Names(), std::vector<std::string>{"Berlin"});
+    EXPECT_EQ(host->selected, std::vector<int>{0});
+    EXPECT_EQ(host->currentOffice, 0) << "the applied office moved up one place";
+}
+
+TEST_F(ConfigDialogTest, CloseKeepsTheSwitchAnotherProgramStoredUnlessTheUserChangedIt) {
+    struct Case {
+        bool shown;   // the frame's switch when the window opens (off: an office chosen)
+        bool toggle;  // the user clicks the check box
+        uint32_t stored;
+    };
+    for (const Case c : {Case{true, false, 0u}, Case{false, true, 1u}}) {
+        SCOPED_TRACE(c.toggle ? "switched on by the user" : "left as shown");
+        Fresh();
+        Seed({{"3FF36300", "Zurich"}});
+        host->autoDetect = c.shown;
+        RunConfig([&](QWidget* config) {
+            {
+                OtherWriter other = Other();  // voldranectl set auto-detect off
+                ASSERT_TRUE(other.registry.CreateKey(kAppKey));
+                ASSERT_TRUE(WriteAutoDetect(other.registry, false));
+            }
+            if (c.toggle) {
+                auto* check = Child<QCheckBox>(config, "autoDetect");
+                check->setFocus();
+                QTest::keyClick(check, Qt::Key_Space);
+            }
+            Click(config, "close");
+        });
+        EXPECT_EQ(StoredAutoDetect(), std::optional<uint32_t>(c.stored));
+    }
 }
 
 TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {

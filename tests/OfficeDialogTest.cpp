@@ -195,6 +195,30 @@ TEST_F(OfficeDialogTest, ApplyWritesTheRecordAndCancelKeepsWhatWasApplied) {
     EXPECT_EQ(office.m_strOfficeName, "Branch") << "Cancel copies nothing more";
 }
 
+// An edit reports, and takes into the record, only what the user changed: values the
+// controls show in another form stay as stored, so that a save writes nothing else.
+TEST_F(OfficeDialogTest, OkTakesOnlyTheValuesTheUserChanged) {
+    office.m_network.m_strDNSServer2 = "N/A";      // shown as 255.255.255.255
+    office.m_network.m_strWINSServer = "";         // shown blank, read as 0.0.0.0
+    office.m_strDefaultPrinter = "Not installed";  // shown as the user's default printer
+    const COfficeNetwork before = office;
+    for (const bool rename : {false, true}) {
+        auto dialog = Open(&office);
+        if (rename) {
+            auto* name = Child<QLineEdit>(dialog.get(), "name");
+            name->selectAll();
+            QTest::keyClicks(name, "Branch");
+        }
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "ok"), Qt::LeftButton);
+        std::array<bool, 9> changed{};
+        changed[0] = rename;
+        EXPECT_EQ(dialog->ChangedValues(), changed);
+        EXPECT_EQ(office.m_network, before.m_network);
+        EXPECT_EQ(office.m_strDefaultPrinter, "Not installed");
+        EXPECT_EQ(office.m_strOfficeName, rename ? "Branch" : "Head Office");
+    }
+}
+
 TEST_F(OfficeDialogTest, NameTakesNoMoreBytesThanTheStoreGivesBack) {
     auto dialog = Open(&office);
     auto* name = Child<QLineEdit>(dialog.get(), "name");

@@ -170,6 +170,7 @@ void CConfigDialog::OnInitDialog() {
     m_listOffices->clear();
     for (int i = 0; i < m_pOffices->GetSize(); ++i) InsertEntry(m_pOffices->ElementAt(i), i);
     m_bAutoDetectNetwork = m_pHost->GetAutoDetect();
+    m_bStoredAutoDetect = ReadAutoDetect(m_pHost->Registry());
     m_checkAutoDetect->setChecked(m_bAutoDetectNetwork);
     m_listOffices->clearSelection();
     OnItemChangedOffices();
@@ -214,11 +215,13 @@ void CConfigDialog::OnNew() {
     InsertEntry(added, n);
     std::string error;
     // Saved under a key that no other office has, even one added meanwhile by another copy.
-    if (!AddOffice(m_pHost->Registry(), added, &error))
+    if (!AddOffice(m_pHost->Registry(), added, &error)) {
+        added.m_bUnsavedKey = true;
         ReportStoreFailure(
             tr("The office network \"%1\" could not be saved:\n%2\n\nIt is kept while Voldrane "
                "runs and is saved the next time you change it.")
                 .arg(FromStd(added.m_strOfficeName), Reason(error)));
+    }
     m_pHost->OfficesChanged();
     // The first office ever made is applied at once.
     if (m_pOffices->GetSize() == 1) m_pHost->SelectOffice(n);
@@ -231,13 +234,41 @@ void CConfigDialog::OnEdit() {
     if (position < 0 || position >= m_pOffices->GetSize()) return;
     COfficeNetwork& office = m_pOffices->ElementAt(position);
 
+    const std::string listedName = office.m_strOfficeName;
+
     COfficeDialog dialog(m_pHost->Spooler(), this);
     dialog.SetOffice(&office);
-    // Values applied before a Cancel stay in the record, but nothing is stored.
-    if (RunOfficeDialog(dialog) != IDOK) return;
+    const int result = RunOfficeDialog(dialog);
+    // Values applied before a Cancel stay in the record, unsaved until the next save.
+    for (size_t i = 0; i < office.m_unsavedValues.size(); ++i)
+        office.m_unsavedValues[i] = office.m_unsavedValues[i] || dialog.ChangedValues()[i];
+    if (result != IDOK) return;
 
     std::string error;
-    if (!RewriteOffice(m_pHost->Registry(), office, &error))
+    bool saved = false;
+    bool gone = false;
+    if (office.m_bUnsavedKey) {
+        saved = AddOffice(m_pHost->Registry(), office, &error);
+        if (saved) office.m_bUnsavedKey = false;
+    } else {
+        // Only what was changed here: another program's change to the other values stays,
+        // and an office another program removed is not brought back.
+        saved = UpdateOffice(m_pHost->Registry(), office, office.m_unsavedValues, gone, &error);
+    }
+    if (gone) {
+        ReportStoreFailure(tr("The office network \"%1\" was removed by another program, so "
+                              "the change was not saved.")
+                               .arg(FromStd(listedName)));
+        RemoveOffice(position);
+        if (m_pOffices->IsEmpty()) m_pHost->ShowNoOffices();
+        return;
+    }
+    if (saved) {
+        office.m_unsavedValues = {};
+        // The values another program changed meanwhile come in too, so that the office
+        // applied below is the one stored.
+        ReadOffice(m_pHost->Registry(), office);
+    } else
         ReportStoreFailure(
             tr("The office network \"%1\" could not be saved:\n%2\n\nThe change is kept while "
                "Voldrane runs and is saved the next time you change this office.")
@@ -256,36 +287,52 @@ void CConfigDialog::OnDelete() {
     QListWidgetItem* item = yes ? SelectedEntry() : nullptr;
     const int p = item ? PositionOf(item) : -1;
     if (p >= 0 && p < m_pOffices->GetSize()) {
-        delete m_listOffices->takeItem(m_listOffices->row(item));
         const std::string keyName = m_pOffices->ElementAt(p).m_strKeyName;
         const QString name = FromStd(m_pOffices->ElementAt(p).m_strOfficeName);
-        m_pOffices->RemoveAt(p);
-        // Positions behind the removed office move up one place, wherever they are held.
-        for (int row = 0; row < m_listOffices->count(); ++row) {
-            QListWidgetItem* entry = m_listOffices->item(row);
-            if (PositionOf(entry) > p) entry->setData(kPositionRole, PositionOf(entry) - 1);
-        }
-        const int current = m_pHost->GetCurrentOffice();
-        if (current > p)
-            m_pHost->SetCurrentOffice(current - 1);
-        else if (current == p)
-            m_pHost->SetCurrentOffice(-1);  // its icon and printer stay as they are
-
+        const bool stored = !m_pOffices->ElementAt(p).m_bUnsavedKey;
+        RemoveOffice(p);
         std::string error;
-        if (!DeleteOfficeKey(m_pHost->Registry(), keyName, &error))
+        if (stored && !DeleteOfficeKey(m_pHost->Registry(), keyName, &error))
             ReportStoreFailure(tr("The office network \"%1\" could not be removed from the "
                                   "settings:\n%2\n\nIt is gone while Voldrane runs, but will be "
                                   "back at the next start.")
                                    .arg(name, Reason(error)));
-        m_pHost->OfficesChanged();
-        // No other office becomes selected in its place: the next Delete needs a new choice.
-        m_listOffices->clearSelection();
-        OnItemChangedOffices();
     }
     if (m_pOffices->IsEmpty()) m_pHost->ShowNoOffices();
 }
 
+void CConfigDialog::RemoveOffice(int p) {
+    for (int row = 0; row < m_listOffices->count(); ++row) {
+        if (PositionOf(m_listOffices->item(row)) == p) {
+            delete m_listOffices->takeItem(row);
+            break;
+        }
+    }
+    m_pOffices->RemoveAt(p);
+    // Positions behind the removed office move up one place, wherever they are held.
+    for (int row = 0; row < m_listOffices->count(); ++row) {
+        QListWidgetItem* entry = m_listOffices->item(row);
+        if (PositionOf(entry) > p) entry->setData(kPositionRole, PositionOf(entry) - 1);
+    }
+    const int current = m_pHost->GetCurrentOffice();
+    if (current > p)
+        m_pHost->SetCurrentOffice(current - 1);
+    else if (current == p)
+        m_pHost->SetCurrentOffice(-1);  // its icon and printer stay as they are
+    m_pHost->OfficesChanged();
+    // No other office becomes selected in its place: the next Delete needs a new choice.
+    m_listOffices->clearSelection();
+    OnItemChangedOffices();
+}
+
 void CConfigDialog::OnCloseButton() {
+    // The switch left as it was shown while another program changed the stored setting: that
+    // change stands, and the main frame takes it up when it reloads the settings.
+    if (m_checkAutoDetect->isChecked() == m_bAutoDetectNetwork &&
+        ReadAutoDetect(m_pHost->Registry()) != m_bStoredAutoDetect) {
+        done(IDCANCEL);
+        return;
+    }
     m_bAutoDetectNetwork = m_checkAutoDetect->isChecked();
     m_pHost->SetAutoDetect(m_bAutoDetectNetwork);
     std::string error;

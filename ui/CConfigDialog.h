@@ -19,7 +19,8 @@ class COfficeDialog;
 
 // The window in which the user keeps the list of offices: it lists them by name and offers
 // Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help. It works on
-// the main frame's list in place and writes every change to the settings store at once.
+// the main frame's list in place and writes every change to the settings store at once: of an
+// edited office only the values changed here, so that other programs' changes stay.
 //
 // Use: construct, SetOfficeList, SetCurrentNetwork, then Run. While Run executes, a second
 // request to configure should call BringToTop instead of opening another window.
@@ -52,6 +53,8 @@ class CConfigDialog : public QDialog {
     void OnDelete();
     void OnCloseButton();
     void OnHelp();
+    // Takes the office at `position` out of the list and the window (the store is left alone).
+    void RemoveOffice(int position);
 
     // The selected entry and the office position it carries; -1 without a selection.
     QListWidgetItem* SelectedEntry() const;
@@ -75,6 +78,7 @@ class CConfigDialog : public QDialog {
     QListWidget* m_listOffices = nullptr;
     QCheckBox* m_checkAutoDetect = nullptr;
     bool m_bAutoDetectNetwork = false;
+    bool m_bStoredAutoDetect = true;  // the stored setting when the window opened
 
     QPointer<COfficeDialog> m_pOfficeDialog;  // open during New and Edit
     bool m_bSettingText = false;              // our own label changes are not user edits

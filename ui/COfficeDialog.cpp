@@ -12,6 +12,7 @@
 #include <QValidator>
 
 #include "offices/CRegistry.h"
+#include "offices/OfficeStore.h"
 #include "printers/CPrinterList.h"
 #include "res/Strings.h"
 #include "ui/DialogSupport.h"
@@ -190,6 +191,7 @@ void COfficeDialog::SetOffice(COfficeNetwork* office) {
 }
 
 void COfficeDialog::UseCurrentNetwork(const CNetworkSettings* current, bool bAsk) {
+    m_bNewOffice = true;
     if (!current) return;
     if (bAsk && !Prompt().AskYesNo(parentWidget(), QString::fromUtf8(res::kAskUseCurrentNetwork),
                                    PromptIcon::Question))
@@ -232,6 +234,7 @@ void COfficeDialog::OnInitDialog() {
     m_ctlDNSServer1->SetStartText(m_addrDNSServer1);
     m_ctlSubnetMask->SetStartText(m_addrSubnetMask);
     m_ctlIPAddress->SetStartText(m_addrIPAddress);
+    m_shown = ControlValues();
     m_editName->setFocus(Qt::OtherFocusReason);
 }
 
@@ -290,20 +293,39 @@ void COfficeDialog::OnApply() {
     if (!m_pOffice) return;
     m_strName = m_editName->text().toStdString();
     m_nPrinter = m_comboPrinter->currentIndex();
+    const std::array<std::string, 9> now = ControlValues();
+    // An office being edited takes only the values the user changed, so that a save writes
+    // nothing else over what another program stored meanwhile, and a value the controls show
+    // in another form ("N/A" as 255.255.255.255, a printer not installed here as the default
+    // printer) stays as it was.
+    for (int i = 0; i < 9; ++i) {
+        const auto k = static_cast<size_t>(i);
+        const bool changed = now[k] != m_shown[k];
+        if (!changed && !m_changed[k] && !m_bNewOffice) continue;
+        m_changed[k] = true;
+        if (i == 8) {
+            // Without a chosen printer (none installed, or the office's is gone) the office
+            // keeps the printer it had.
+            if (m_nPrinter >= 0 && m_nPrinter < m_nPrinterCount)
+                m_pOffice->m_strDefaultPrinter = now[k];
+            continue;
+        }
+        OfficeValue(*m_pOffice, i) = now[k];
+    }
+}
 
-    m_pOffice->m_strOfficeName = m_strName;
-    // Without a chosen printer (none installed, or the office's is gone) the office keeps
-    // the printer it had.
-    if (m_nPrinter >= 0 && m_nPrinter < m_nPrinterCount)
-        m_pOffice->m_strDefaultPrinter = m_printers[static_cast<size_t>(m_nPrinter)];
-    CNetworkSettings& n = m_pOffice->m_network;
-    n.m_strIPAddress = m_ctlIPAddress->Text().toStdString();
-    n.m_strSubnetMask = m_ctlSubnetMask->Text().toStdString();
-    n.m_strDefaultGateway = m_ctlDefaultGateway->Text().toStdString();
-    n.m_strDHCPServer = m_ctlDHCPServer->Text().toStdString();
-    n.m_strWINSServer = m_ctlWINSServer->Text().toStdString();
-    n.m_strDNSServer1 = m_ctlDNSServer1->Text().toStdString();
-    n.m_strDNSServer2 = m_ctlDNSServer2->Text().toStdString();
+std::array<std::string, 9> COfficeDialog::ControlValues() const {
+    const int printer = m_comboPrinter->currentIndex();
+    return {m_editName->text().toStdString(),
+            m_ctlIPAddress->Text().toStdString(),
+            m_ctlSubnetMask->Text().toStdString(),
+            m_ctlDefaultGateway->Text().toStdString(),
+            m_ctlDHCPServer->Text().toStdString(),
+            m_ctlDNSServer1->Text().toStdString(),
+            m_ctlDNSServer2->Text().toStdString(),
+            m_ctlWINSServer->Text().toStdString(),
+            printer >= 0 && printer < m_nPrinterCount ? m_printers[static_cast<size_t>(printer)]
+                                                      : std::string()};
 }
 
 void COfficeDialog::accept() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,6 +63,10 @@ class COfficeDialog : public QDialog {
 
     const std::vector<std::string>& Printers() const { return m_printers; }
 
+    // Which of the office's nine values (numbered as the store numbers them: the name, the
+    // seven addresses, the printer) an Apply or OK took from controls the user changed.
+    const std::array<bool, 9>& ChangedValues() const { return m_changed; }
+
   protected:
     void accept() override;  // OK: Apply, then close
 
@@ -69,6 +74,8 @@ class COfficeDialog : public QDialog {
     void ShowControls(const std::vector<QWidget*>& controls, bool show);
     std::vector<QWidget*> PrintersControls() const;
     std::vector<QWidget*> NetworkControls() const;
+    // The nine values as the controls show them now; the printer "" when none is chosen.
+    std::array<std::string, 9> ControlValues() const;
 
     platform::ISpooler& m_spooler;
     std::function<void(const std::string&)> m_showHelp;
@@ -108,6 +115,10 @@ class COfficeDialog : public QDialog {
     std::string m_addrSubnetMask;
     std::string m_addrIPAddress;
     bool m_bInitialised = false;
+
+    std::array<std::string, 9> m_shown;  // ControlValues() when the dialog was filled
+    std::array<bool, 9> m_changed{};
+    bool m_bNewOffice = false;  // takes every value the controls show
 };
 
 }  // namespace voldrane::ui

@@ -46,6 +46,7 @@ class RegFileStore final : public IRegistryStore {
     void EndReadSession() override;
     std::string ReadError() override { return m_readError; }
     bool Export(std::string& text, std::string* error) override;
+    std::string FilePath() const override { return m_path; }
 
     const std::string& Path() const { return m_path; }
     void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "app/CMainFrame.h"
 #include "offices/OfficeStore.h"
+#include "platform/FileWatch.h"
 #include "platform/Platform.h"
 #include "platform/linux/RegFileStore.h"
 #include "res/Resource.h"
@@ -354,6 +356,114 @@ TEST_F(MainFrameTest, NoTrayMeansNoFrame) {
     Start(false);
     EXPECT_TRUE(m_prompt.shown.empty());
     EXPECT_EQ(Default(), kBefore);
+}
+
+// What another program (voldranectl) does to the settings file reaches the running frame
+// through the real watch on the file's folder: the menu follows, the applied office is kept
+// by its key, and nothing is applied because of it.
+TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.9", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_frame->WatchSettings(
+        platform::WatchFile(m_storePath, 20, 200, [this] { m_frame->OnSettingsChanged(); }));
+    platform::linux_os::RegFileStore otherStore(m_storePath);
+    CRegistry other(otherStore);
+    auto menuTexts = [this] {
+        std::vector<std::string> texts;
+        for (const MenuEntry& e : UseNetwork()) texts.push_back(e.text);
+        return texts;
+    };
+    auto waitForMenu = [&](const std::vector<std::string>& expected) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return menuTexts() == expected; }, 5000))
+            << testing::PrintToString(menuTexts());
+    };
+
+    // An office added before the applied one, which another program renames.
+    ASSERT_TRUE(SaveOffice(other, Office("09", "First", "10.5.5.5", "PrinterC")));
+    COfficeNetwork renamed;
+    renamed.m_strKeyName = "0A";
+    renamed.m_strOfficeName = "Here again";
+    bool gone = false;
+    ASSERT_TRUE(UpdateOffice(other, renamed, {true}, gone));
+    waitForMenu({"Auto-Detect", "First", "Here again", "Elsewhere"});
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Here again");
+    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
+
+    // The applied office removed: none is current, and its printer stays the default.
+    ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
+    waitForMenu({"Auto-Detect", "First", "Elsewhere"});
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kAppliedOfficeRemoved);
+
+    // "Auto Detect" switched off: the menu and the dialog, when it opens, show it.
+    ASSERT_TRUE(WriteAutoDetect(other, false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_frame->GetAutoDetect(); }, 5000));
+    EXPECT_TRUE(Ticked().empty());
+
+    // A text editor that writes the file in place: no entry of the folder changes.
+    std::string text;
+    {
+        std::ifstream in(m_storePath, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t at = text.find("\"Elsewhere\"");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 11, "\"Far away\"");
+    std::ofstream(m_storePath, std::ios::binary | std::ios::in | std::ios::trunc) << text;
+    waitForMenu({"Auto-Detect", "First", "Far away"});
+
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+    EXPECT_EQ(m_out.str(), "Here\n") << "no office was matched again";
+    EXPECT_TRUE(m_prompt.shown.empty());
+}
+
+// While the configuration dialog is open the frame's list stays as the dialog holds it; the
+// change is loaded when the dialog closes. What the dialog could not store (the file was not
+// writable then) stays in memory, on top of what the other program stored.
+TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
+    Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA"),
+           Office("0B", "Here", "10.1.2.40", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
+    platform::linux_os::RegFileStore otherStore(m_storePath);
+    CRegistry other(otherStore);
+    ASSERT_TRUE(WriteAutoDetect(other, false));
+    ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
+    m_frame->OnSettingsChanged();  // as the watch calls it
+    ASSERT_EQ(m_frame->Offices().GetSize(), 1);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+
+    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
+        EXPECT_FALSE(host.GetAutoDetect()) << "the dialog shows the stored switch";
+        COfficeNetwork& edited = host.Offices().ElementAt(0);
+        edited.m_strOfficeName = "Renamed here";
+        edited.m_unsavedValues[0] = true;
+        auto added = std::make_unique<COfficeNetwork>(Office("0Z", "Unsaved", "10.3.3.3", ""));
+        added->m_bUnsavedKey = true;
+        host.Offices().Append(std::move(added));
+
+        COfficeNetwork printer;  // voldranectl edit 0B --printer PrinterC
+        printer.m_strKeyName = "0B";
+        printer.m_strDefaultPrinter = "PrinterC";
+        bool gone = false;
+        ASSERT_TRUE(UpdateOffice(
+            other, printer, {false, false, false, false, false, false, false, false, true}, gone));
+        ASSERT_TRUE(SaveOffice(other, Office("0C", "Third", "10.7.7.7", "PrinterC")));
+        m_frame->OnSettingsChanged();
+        EXPECT_EQ(host.Offices().GetSize(), 2) << "not under the dialog's feet";
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    ASSERT_EQ(m_frame->Offices().GetSize(), 3);
+    const COfficeNetwork& here = m_frame->Offices().ElementAt(0);
+    EXPECT_EQ(here.m_strOfficeName + "/" + here.m_strDefaultPrinter, "Renamed here/PrinterC");
+    EXPECT_EQ(m_frame->Offices().ElementAt(1).m_strOfficeName, "Third");
+    EXPECT_EQ(m_frame->Offices().ElementAt(2).m_strOfficeName, "Unsaved");
+    EXPECT_EQ(UseNetwork().size(), 4u);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
 }
 
 TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {

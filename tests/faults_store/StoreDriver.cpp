@@ -3,8 +3,9 @@
 //
 //   store_driver tray-writer PREFIX ROUNDS OPS   the tray program's writer: ROUNDS times
 //       "Configure Networks", and in each OPS clicks of New or Edit in the real dialogs
-//       (offscreen). ROUNDS 0: until killed. Prints "try-edit KEY NAME" before and
-//       "ok-new KEY NAME" / "ok-edit KEY NAME" after each save it was told succeeded.
+//       (offscreen), with the watch on the settings file that reloads the offices. ROUNDS 0: until
+//       killed. Prints "try-edit KEY NAME" before and "ok-new KEY NAME" / "ok-edit KEY NAME" after
+//       each save it was told succeeded.
 //   store_driver tray-start    the tray program's start-up (CSwitcherApp::InitInstance) with a
 //       recording notification area; prints what the user was shown, as JSON.
 //   store_driver tray-menu     starts the main frame on the store and chooses each office
@@ -37,6 +38,7 @@
 #include "app/ConfigDialogPlug.h"
 #include "offices/OfficeStore.h"
 #include "offices/RegFile.h"
+#include "platform/FileWatch.h"
 #include "platform/linux/RegFileStore.h"
 #include "res/Resource.h"
 #include "tests/FakeNetworkSource.h"
@@ -132,6 +134,9 @@ int TrayWriter(const std::string& prefix, int rounds, int ops) {
     CRegistry registry(store);
     CMainFrame frame(FrameServices{
         area, registry, spooler, network, &CreateConfigDialog, {}, {}, {}, &std::cerr});
+    // As the program runs: the other writers' changes are loaded between the dialog's runs.
+    frame.WatchSettings(
+        platform::WatchFile(store.Path(), 150, 1000, [&frame] { frame.OnSettingsChanged(); }));
     if (frame.OnCreate() != 0) return 71;
 
     std::mt19937 random(std::random_device{}());

@@ -1,0 +1,5 @@
+# Watching the settings file for changes other programs make, over Qt's file system watcher.
+target_sources(voldrane_platform_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/../FileWatch.h
+    ${CMAKE_CURRENT_LIST_DIR}/QtFileWatch.cpp
+)
