@@ -139,6 +139,12 @@ class OverStatusNotifier(TrayCase):
         item.click(find_entry(item.menu(), "Auto-Detect")["id"])
         wait_for("the tray host's menu to tick Auto-Detect",
                  lambda: outline(item.menu()) == START_MENU, timeout=5)
+        # An office added by another program: a new entry, which the host reads only if the
+        # program announces a new layout.
+        self.desk.run([self.ctl, "add", "--name", "West office", "--printer", SOUTH_PRINTER])
+        wait_for("the tray host's menu to show the new office",
+                 lambda: outline(item.menu()) == START_MENU[:5] + ["  West office"]
+                 + START_MENU[5:], timeout=10)
         item.click(find_entry(item.menu(), "Exit")["id"])
         self.assertEqual(self.wait_exit(proc, 10, "Exit"), 0, self.log())
         wait_for("the icon to leave the tray host", lambda: not registered_items(self.desk),
