@@ -62,7 +62,7 @@ class RegFileStore final : public IRegistryStore {
     bool WriteFile(const std::string& text, std::string* error);
     bool KeepBackup(std::string* error);
     void RemoveStaleTemps();
-    void Report(const std::vector<voldrane::RegLineIssue>& issues);
+    void Report(const voldrane::RegParseResult& parsed);
 
     std::string m_path;
     std::string m_folder;
