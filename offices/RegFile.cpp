@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 #include "offices/Utf8.h"
@@ -217,9 +218,16 @@ void SetValueIn(RegKey& key, std::string name, RegValue value) {
 struct BuildKey {
     RegKey key;  // name and values; the subkeys are put in at the end
     uint32_t parent = 0;
-    bool removed = false;         // by a "[-KEY]" line
-    std::vector<uint8_t> erased;  // values removed by a "NAME"=- line, left out at the end
+    bool removed = false;           // by a "[-KEY]" line
+    std::vector<uint8_t> erased;    // values removed by a "NAME"=- line, left out at the end
+    std::vector<uint32_t> subkeys;  // as created, removed ones too
+    // Names, folded, to subkeys and to values' places, once there are more than a few.
+    std::unique_ptr<std::unordered_map<std::string, uint32_t>> subkeyIndex;
+    std::unique_ptr<std::unordered_map<std::string, size_t>> valueIndex;
 };
+
+// Up to this many subkeys or values a key is searched from end to end.
+constexpr size_t kIndexFrom = 16;
 
 class Parser {
   public:
@@ -307,70 +315,121 @@ class Parser {
             m_result.firstDeletionLine = static_cast<int>(std::min<size_t>(m_lineNo, INT_MAX));
     }
 
-    // Where a key's subkey, or a key's value, is found: the key's number and the name folded.
-    static std::string Slot(uint32_t key, std::string_view name) {
-        std::string slot(sizeof key, '\0');
-        std::memcpy(slot.data(), &key, sizeof key);
-        slot.reserve(sizeof key + name.size());
-        for (char c : name) slot += FoldUpper(c);
-        return slot;
+    static std::string Folded(std::string_view name) {
+        std::string folded(name);
+        for (char& c : folded) c = FoldUpper(c);
+        return folded;
+    }
+
+    // A subkey of `at` by name; kNoKey when there is none.
+    uint32_t FindSubKey(uint32_t at, std::string_view name) const {
+        const BuildKey& node = m_nodes[at];
+        if (node.subkeyIndex) {
+            const auto it = node.subkeyIndex->find(Folded(name));
+            return it == node.subkeyIndex->end() ? kNoKey : it->second;
+        }
+        for (uint32_t sub : node.subkeys)
+            if (!m_nodes[sub].removed && EqualRegNames(m_nodes[sub].key.name, name)) return sub;
+        return kNoKey;
+    }
+
+    uint32_t AddSubKey(uint32_t at, std::string name) {
+        const auto sub = static_cast<uint32_t>(m_nodes.size());
+        BuildKey& node = m_nodes.emplace_back();
+        node.key.name = std::move(name);
+        node.parent = at;
+        BuildKey& parent = m_nodes[at];
+        parent.subkeys.push_back(sub);
+        if (parent.subkeyIndex) {
+            parent.subkeyIndex->emplace(Folded(m_nodes[sub].key.name), sub);
+        } else if (parent.subkeys.size() > kIndexFrom) {
+            parent.subkeyIndex = std::make_unique<std::unordered_map<std::string, uint32_t>>();
+            for (uint32_t s : parent.subkeys)
+                if (!m_nodes[s].removed)
+                    parent.subkeyIndex->emplace(Folded(m_nodes[s].key.name), s);
+        }
+        return sub;
     }
 
     uint32_t CreateKey(std::vector<std::string>& path) {
-        uint32_t at = 0;
-        for (auto& part : path) {
-            const auto [it, added] =
-                m_subkeys.try_emplace(Slot(at, part), static_cast<uint32_t>(m_nodes.size()));
-            if (added) {
-                BuildKey& node = m_nodes.emplace_back();
-                node.key.name = std::move(part);
-                node.parent = at;
-            }
-            at = it->second;
+        // Sections mostly follow one another in the same parent: start below what the last
+        // one shares with this one.
+        size_t shared = 0;
+        while (shared < path.size() && shared < m_lastPath.size() &&
+               EqualRegNames(path[shared], m_nodes[m_lastPath[shared]].key.name))
+            ++shared;
+        m_lastPath.resize(shared);
+        uint32_t at = shared > 0 ? m_lastPath.back() : 0;
+        for (size_t i = shared; i < path.size(); ++i) {
+            const uint32_t sub = FindSubKey(at, path[i]);
+            at = sub != kNoKey ? sub : AddSubKey(at, std::move(path[i]));
+            m_lastPath.push_back(at);
         }
         return at;
     }
 
     void RemoveKey(const std::vector<std::string>& path) {
+        m_lastPath.clear();
         uint32_t at = 0;
-        for (size_t i = 0; i < path.size(); ++i) {
-            const auto it = m_subkeys.find(Slot(at, path[i]));
-            if (it == m_subkeys.end()) return;
-            at = it->second;
-            // What is below it goes with it: its subkeys can no longer be reached.
-            if (i + 1 == path.size()) {
-                m_subkeys.erase(it);
-                m_nodes[at].removed = true;
-            }
+        for (const auto& part : path) {
+            at = FindSubKey(at, part);
+            if (at == kNoKey) return;
         }
+        // What is below it goes with it: its subkeys can no longer be reached.
+        BuildKey& node = m_nodes[at];
+        node.removed = true;
+        BuildKey& parent = m_nodes[node.parent];
+        if (parent.subkeyIndex) parent.subkeyIndex->erase(Folded(node.key.name));
+    }
+
+    bool IsErased(const BuildKey& node, size_t index) const {
+        return index < node.erased.size() && node.erased[index];
+    }
+
+    // The place of a value of the current key by name; SIZE_MAX when there is none.
+    size_t FindValue(std::string_view name) const {
+        const BuildKey& node = m_nodes[m_key];
+        if (node.valueIndex) {
+            const auto it = node.valueIndex->find(Folded(name));
+            return it == node.valueIndex->end() ? SIZE_MAX : it->second;
+        }
+        for (size_t i = 0; i < node.key.values.size(); ++i)
+            if (!IsErased(node, i) && EqualRegNames(node.key.values[i].name, name)) return i;
+        return SIZE_MAX;
     }
 
     void SetValue(std::string name, RegValue value) {
-        std::vector<RegNamedValue>& values = m_nodes[m_key].key.values;
-        const auto [it, added] = m_values.try_emplace(Slot(m_key, name), values.size());
-        if (added) {
-            values.push_back({std::move(name), std::move(value)});
-        } else {
-            values[it->second].value = std::move(value);
+        const size_t found = FindValue(name);
+        BuildKey& node = m_nodes[m_key];
+        if (found != SIZE_MAX) {
+            node.key.values[found].value = std::move(value);
+            return;
+        }
+        node.key.values.push_back({std::move(name), std::move(value)});
+        if (node.valueIndex) {
+            node.valueIndex->emplace(Folded(node.key.values.back().name),
+                                     node.key.values.size() - 1);
+        } else if (node.key.values.size() > kIndexFrom) {
+            node.valueIndex = std::make_unique<std::unordered_map<std::string, size_t>>();
+            for (size_t i = 0; i < node.key.values.size(); ++i)
+                if (!IsErased(node, i))
+                    node.valueIndex->emplace(Folded(node.key.values[i].name), i);
         }
     }
 
     void EraseValue(std::string_view name) {
-        const auto it = m_values.find(Slot(m_key, name));
-        if (it == m_values.end()) return;
+        const size_t index = FindValue(name);
+        if (index == SIZE_MAX) return;
         BuildKey& node = m_nodes[m_key];
-        const size_t index = it->second;
-        m_values.erase(it);
+        if (node.valueIndex) node.valueIndex->erase(Folded(name));
         if (node.erased.size() < node.key.values.size()) node.erased.resize(node.key.values.size());
         node.erased[index] = 1;
         node.key.values[index] = {};
     }
 
     // The nested tree, made without recursion: a key's number is always above its parent's,
-    // so going down the numbers meets every key after all of its subkeys.
+    // so going down the numbers meets every key after all of its subkeys are complete.
     RegTree Build() {
-        m_subkeys = {};
-        m_values = {};
         std::vector<uint8_t> kept(m_nodes.size(), 0);
         kept[0] = 1;
         for (size_t i = 1; i < m_nodes.size(); ++i)
@@ -381,6 +440,8 @@ class Parser {
         for (size_t i = m_nodes.size(); i-- > 0;) {
             if (!kept[i]) continue;
             BuildKey& node = m_nodes[i];
+            node.subkeyIndex.reset();
+            node.valueIndex.reset();
             if (!node.erased.empty()) {
                 size_t out = 0;
                 for (size_t v = 0; v < node.key.values.size(); ++v)
@@ -390,11 +451,16 @@ class Parser {
                     }
                 node.key.values.resize(out);
             }
-            std::sort(node.key.subkeys.begin(), node.key.subkeys.end(), byName);
-            if (i > 0) m_nodes[node.parent].key.subkeys.push_back(std::move(node.key));
+            // Its subkeys are complete by now; in the order they were made, which is mostly
+            // already the sorted one.
+            node.key.subkeys.reserve(node.subkeys.size());
+            for (uint32_t sub : node.subkeys)
+                if (kept[sub]) node.key.subkeys.push_back(std::move(m_nodes[sub].key));
+            if (!std::is_sorted(node.key.subkeys.begin(), node.key.subkeys.end(), byName))
+                std::sort(node.key.subkeys.begin(), node.key.subkeys.end(), byName);
         }
         RegTree tree(std::move(m_nodes[0].key));
-        m_nodes = {};
+        std::vector<BuildKey>().swap(m_nodes);
         return tree;
     }
 
@@ -585,8 +651,7 @@ class Parser {
     size_t m_continuesToEnd = SIZE_MAX;
     RegParseResult m_result;
     std::vector<BuildKey> m_nodes;
-    std::unordered_map<std::string, uint32_t> m_subkeys;
-    std::unordered_map<std::string, size_t> m_values;
+    std::vector<uint32_t> m_lastPath;  // the keys of the last section's path, from the hive
     uint32_t m_key = kNoKey;
     bool m_badKey = false;
     bool m_skipValues = false;
@@ -740,14 +805,18 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 }
 
 RegKey::~RegKey() {
-    // Each key's subkeys are moved out before it goes, so no destructor meets a subkey
-    // that has subkeys of its own.
-    std::vector<RegKey> pending = std::move(subkeys);
+    // Every key that has subkeys of its own is moved out before its parent goes, so no
+    // destructor meets a subkey with subkeys: the depth of the tree costs no stack.
+    std::vector<RegKey> pending;
+    const auto takeDeep = [&pending](std::vector<RegKey>& keys) {
+        for (auto& key : keys)
+            if (!key.subkeys.empty()) pending.push_back(std::move(key));
+    };
+    takeDeep(subkeys);
     while (!pending.empty()) {
         RegKey last = std::move(pending.back());
         pending.pop_back();
-        for (auto& sub : last.subkeys) pending.push_back(std::move(sub));
-        last.subkeys.clear();
+        takeDeep(last.subkeys);
     }
 }
 
