@@ -1,9 +1,16 @@
 // The office commands: they read and change the same settings store as the tray program.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -91,6 +98,33 @@ struct Session {
     }
 };
 
+// At most `limit` bytes of `text`, for a message.
+std::string Shown(const std::string& text, size_t limit = 40) {
+    return text.size() > limit ? text.substr(0, limit) + "..." : text;
+}
+
+// Why `text` cannot be the office's value number `field` (0 "Office Name", 1 to 7 the
+// network's addresses, 8 "Default Printer"); empty when it can. What add and edit refuse,
+// import refuses too.
+std::string OfficeTextProblem(int field, const std::string& text) {
+    if (field == 0 || field == 8) {
+        if (field == 0 && text.empty()) return "the office name must not be empty";
+        // A longer text would be stored, but read back as empty: the office would lose it.
+        if (text.size() > kMaxTextBytes)
+            return "at most " + std::to_string(kMaxTextBytes) + " bytes (this one has " +
+                   std::to_string(text.size()) + ")";
+        if (text.find('\0') != std::string::npos) return "a text with a zero byte inside";
+        return {};
+    }
+    // What detection gives, and an office made from that network stores, with one DNS server.
+    if (field == 6 && text == "N/A") return {};
+    if (!IsDottedDecimal(text)) {
+        return "\"" + Shown(text) +
+               "\" is not a dotted-decimal IPv4 address (such as 192.168.1.20)";
+    }
+    return {};
+}
+
 // Applies the add/edit options to `office`. Returns an error message, empty when all is well.
 std::string ApplyOfficeOptions(const ParsedArgs& args, COfficeNetwork& office) {
     if (args.Has("current")) {
@@ -102,24 +136,96 @@ std::string ApplyOfficeOptions(const ParsedArgs& args, COfficeNetwork& office) {
     for (int i = 0; i < 7; ++i) {
         const auto value = args.Get(kAddressOptions[i]);
         if (!value) continue;
-        if (!IsDottedDecimal(*value))
-            return std::string("--") + kAddressOptions[i] + ": \"" + *value +
-                   "\" is not a dotted-decimal IPv4 address (such as 192.168.1.20)";
+        if (const std::string problem = OfficeTextProblem(i + 1, *value); !problem.empty())
+            return std::string("--") + kAddressOptions[i] + ": " + problem;
         NetworkField(office.m_network, i) = *value;
     }
-    // A longer text would be stored, but read back as empty: the office would lose it.
-    for (const char* option : {"name", "printer"}) {
+    for (const auto& [option, field] : {std::pair{"name", 0}, std::pair{"printer", 8}}) {
         const auto text = args.Get(option);
-        if (text && text->size() > kMaxTextBytes)
-            return std::string("--") + option + ": at most " + std::to_string(kMaxTextBytes) +
-                   " bytes (this one has " + std::to_string(text->size()) + ")";
+        if (!text) continue;
+        if (const std::string problem = OfficeTextProblem(field, *text); !problem.empty())
+            return std::string("--") + option + ": " + problem;
+        (field == 0 ? office.m_strOfficeName : office.m_strDefaultPrinter) = *text;
     }
-    if (const auto name = args.Get("name")) {
-        if (name->empty()) return "--name: the office name must not be empty";
-        office.m_strOfficeName = *name;
-    }
-    if (const auto printer = args.Get("printer")) office.m_strDefaultPrinter = *printer;
     return {};
+}
+
+std::string ValueKind(const platform::RegValue& v) {
+    if (v.type == platform::kRegDword) return "dword";
+    if (v.type == platform::kRegBinary) return "hex";
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "hex(%x)", v.type);
+    return buf;
+}
+
+struct Problems {
+    static constexpr size_t kListed = 100;
+    std::vector<std::string> listed;  // the first kListed
+    size_t count = 0;
+
+    void Add(std::string problem) {
+        if (count++ < kListed) listed.push_back(std::move(problem));
+    }
+};
+
+// The offices of an imported file, each checked as add checks its options. Every value that
+// cannot be taken is named in `problems`.
+std::vector<COfficeNetwork> ReadImportedOffices(const RegKey& officesKey, Problems& problems) {
+    std::vector<COfficeNetwork> offices;
+    offices.reserve(officesKey.subkeys.size());
+    for (const RegKey& key : officesKey.subkeys) {
+        COfficeNetwork& office = offices.emplace_back();
+        office.m_strKeyName = key.name;
+        for (int i = 0; i < 9; ++i) {
+            const std::string where =
+                "office " + Shown(key.name) + ", \"" + kOfficeValueNames[i] + "\": ";
+            const RegNamedValue* v = key.FindValue(kOfficeValueNames[i]);
+            if (!v) {
+                problems.Add(where + "missing");
+                continue;
+            }
+            if (v->value.type != platform::kRegSz) {
+                problems.Add(where + "a " + ValueKind(v->value) + " value, not a text");
+                continue;
+            }
+            const std::string text(v->value.data.begin(), v->value.data.end());
+            if (std::string problem = OfficeTextProblem(i, text); !problem.empty()) {
+                problems.Add(where + problem);
+                continue;
+            }
+            (i == 0   ? office.m_strOfficeName
+             : i == 8 ? office.m_strDefaultPrinter
+                      : NetworkField(office.m_network, i - 1)) = text;
+        }
+    }
+    return offices;
+}
+
+// The whole of a file, or nullopt with errno set.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string bytes;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return std::nullopt;
+    }
+    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
+    while (true) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = errno;
+            close(fd);
+            errno = err;
+            if (n < 0) return std::nullopt;
+            return bytes;
+        }
+        bytes.append(buf, static_cast<size_t>(n));
+    }
 }
 
 std::string Plural(long long n, const char* one, const char* many) {
@@ -340,33 +446,53 @@ int RunImport(const Command& self, const std::vector<std::string>& args, std::os
     if (parsed->positionals.size() != 1) return UsageError(self, err, "give one .reg file");
     const std::string& file = parsed->positionals[0];
 
-    std::ifstream f(file, std::ios::binary);
-    std::ostringstream bytes;
-    if (f) bytes << f.rdbuf();
-    if (!f) return Fail(self, err, "cannot read " + file + ": " + std::strerror(errno), kExitUsage);
-
-    RegParseResult result = ParseRegFile(bytes.str());
+    // The whole file is read and checked before anything is written: an import adds all of
+    // its offices or none.
+    RegParseResult result;
+    {
+        const std::optional<std::string> bytes = ReadWholeFile(file);
+        if (!bytes)
+            return Fail(self, err, "cannot read " + file + ": " + std::strerror(errno), kExitUsage);
+        result = ParseRegFile(*bytes);
+    }
     if (!result.hasHeader)
         return Fail(self, err, file + " is not a registry editor (.reg) file; nothing imported",
                     kExitUsage);
-    if (!result.issues.empty()) {
-        for (const auto& issue : result.issues)
-            err << file << ":" << issue.line << ": " << issue.reason << '\n';
+    if (result.issueCount > 0) {
+        err << DescribeRegIssues(file, result);
         return Fail(self, err, file + " has lines that cannot be read; nothing imported",
                     kExitUsage);
     }
-    MemoryRegistryStore source(std::move(result.tree));
-    CRegistry sourceRegistry(source);
-    COfficeList incoming;
-    LoadOffices(sourceRegistry, incoming);
-    if (incoming.IsEmpty())
+    if (result.firstDeletionLine > 0)
+        return Fail(self, err,
+                    file + ":" + std::to_string(result.firstDeletionLine) +
+                        ": the file deletes keys or values ([-KEY] or \"NAME\"=-), which import "
+                        "does not do; nothing imported",
+                    kExitUsage);
+    const RegKey* officesKey = FindUserKey(result.tree, kOfficesKey);
+    if (!officesKey || officesKey->subkeys.empty())
         return Fail(self, err,
                     file + " holds no offices (no keys below HKEY_CURRENT_USER\\" + kOfficesKey +
                         "); nothing imported",
                     kExitUsage);
 
+    Problems problems;
+    std::vector<COfficeNetwork> incoming = ReadImportedOffices(*officesKey, problems);
+    result = RegParseResult();
+    if (problems.count > 0) {
+        for (const auto& problem : problems.listed) err << file << ": " << problem << '\n';
+        if (problems.count > problems.listed.size())
+            err << file << ": ... and "
+                << Plural(static_cast<long long>(problems.count - problems.listed.size()),
+                          "more value", "more values")
+                << " that cannot be taken\n";
+        return Fail(self, err, file + " has office values that cannot be taken; nothing imported",
+                    kExitUsage);
+    }
+
     std::vector<COfficeNetwork*> offices;
-    for (int i = 0; i < incoming.GetSize(); ++i) offices.push_back(&incoming.ElementAt(i));
+    offices.reserve(incoming.size());
+    for (auto& office : incoming) offices.push_back(&office);
     Session s;
     std::string error;
     if (!AddOffices(s.registry, offices, std::time(nullptr), &error))

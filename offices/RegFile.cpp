@@ -1,7 +1,12 @@
 #include "offices/RegFile.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
 
 #include "offices/Utf8.h"
 
@@ -146,17 +151,20 @@ std::string Utf16ToUtf8(const uint8_t* p, size_t units, bool bigEndian) {
     return out;
 }
 
-// The file's text as UTF-8 (or, for REGEDIT4 files, the bytes as they are).
-std::string DecodeFile(std::string_view bytes) {
+// The file's text as UTF-8 (or, for REGEDIT4 files, the bytes as they are). A file that
+// needs no conversion is used where it lies; `storage` holds a converted one.
+std::string_view DecodeFile(std::string_view bytes, std::string& storage) {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t n = bytes.size();
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) return Utf16ToUtf8(p + 2, (n - 2) / 2, false);
-    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) return Utf16ToUtf8(p + 2, (n - 2) / 2, true);
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return std::string(bytes.substr(3));
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return storage = Utf16ToUtf8(p + 2, (n - 2) / 2, false);
+    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
+        return storage = Utf16ToUtf8(p + 2, (n - 2) / 2, true);
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return bytes.substr(3);
     // UTF-16LE without its BOM still shows as ASCII letters followed by zero bytes.
     if (n >= 4 && p[0] != 0 && p[1] == 0 && p[2] != 0 && p[3] == 0)
-        return Utf16ToUtf8(p, n / 2, false);
-    return std::string(bytes);
+        return storage = Utf16ToUtf8(p, n / 2, false);
+    return bytes;
 }
 
 bool IsQuotable(std::string_view text) {
@@ -204,22 +212,33 @@ void SetValueIn(RegKey& key, std::string name, RegValue value) {
     key.values.push_back({std::move(name), std::move(value)});
 }
 
+// The keys of a file while it is read: flat, found through hash tables, and put together into
+// the tree only at the end, so that neither the order of the keys in the file nor the number
+// of values in one key makes a parse slower than linear.
+struct BuildKey {
+    RegKey key;  // name and values; the subkeys are put in at the end
+    uint32_t parent = 0;
+    bool removed = false;           // by a "[-KEY]" line
+    std::vector<uint8_t> erased;    // values removed by a "NAME"=- line, left out at the end
+    std::vector<uint32_t> subkeys;  // as created, removed ones too
+    // Names, folded, to subkeys and to values' places, once there are more than a few.
+    std::unique_ptr<std::unordered_map<std::string, uint32_t>> subkeyIndex;
+    std::unique_ptr<std::unordered_map<std::string, size_t>> valueIndex;
+};
+
+// Up to this many subkeys or values a key is searched from end to end.
+constexpr size_t kIndexFrom = 16;
+
 class Parser {
   public:
-    explicit Parser(std::string_view bytes) : m_text(DecodeFile(bytes)) {
-        std::string_view rest = m_text;
-        while (!rest.empty() || m_lines.empty()) {
-            const size_t nl = rest.find('\n');
-            m_lines.push_back(TrimRight(rest.substr(0, nl)));
-            if (nl == std::string_view::npos) break;
-            rest.remove_prefix(nl + 1);
-        }
+    explicit Parser(std::string_view bytes) : m_text(DecodeFile(bytes, m_decoded)) {
+        m_nodes.emplace_back();  // the root above the hives
     }
 
     RegParseResult Run() {
         bool first = true;
-        for (m_index = 0; m_index < m_lines.size(); ++m_index) {
-            const std::string_view line = TrimLeft(m_lines[m_index]);
+        while (NextLine()) {
+            const std::string_view line = TrimLeft(m_line);
             if (line.empty() || line.front() == ';') continue;
             if (first) {
                 first = false;
@@ -240,16 +259,213 @@ class Parser {
                 Issue("neither a [key] line nor a value");
             }
         }
+        m_result.tree = Build();
         return std::move(m_result);
     }
 
   private:
-    void Issue(std::string reason) {
-        m_result.issues.push_back({static_cast<int>(m_index) + 1, std::move(reason)});
+    static constexpr uint32_t kNoKey = UINT32_MAX;
+
+    struct Mark {
+        size_t next;
+        size_t lineNo;
+        std::string_view line;
+    };
+
+    // Lines are found as the parse goes, never all kept: a file of blank lines costs no memory.
+    bool HasNextLine() const {
+        return m_next < m_text.size() || (m_next == m_text.size() && m_lineNo == 0);
+    }
+    bool NextLine() {
+        if (!HasNextLine()) return false;
+        const size_t nl = m_text.find('\n', m_next);
+        const size_t end = nl == std::string_view::npos ? m_text.size() : nl;
+        m_line = TrimRight(m_text.substr(m_next, end - m_next));
+        m_next = end + 1;
+        ++m_lineNo;
+        return true;
+    }
+    Mark Save() const { return {m_next, m_lineNo, m_line}; }
+    void Restore(const Mark& m) {
+        m_next = m.next;
+        m_lineNo = m.lineNo;
+        m_line = m.line;
+    }
+
+    void Issue(std::string_view reason, std::string_view detail = {}) {
+        IssueAt(m_lineNo, reason, detail);
+    }
+    void IssueAt(size_t lineNo, std::string_view reason, std::string_view detail = {}) {
+        ++m_result.issueCount;
+        if (m_result.issues.size() >= kMaxListedRegIssues) return;
+        std::string text(reason);
+        if (detail.size() > kMaxIssueDetail) {
+            size_t cut = kMaxIssueDetail;  // not inside a UTF-8 sequence
+            while (cut > 0 && (static_cast<unsigned char>(detail[cut]) & 0xC0) == 0x80) --cut;
+            text.append(detail.substr(0, cut)).append("...");
+        } else {
+            text.append(detail);
+        }
+        m_result.issues.push_back(
+            {static_cast<int>(std::min<size_t>(lineNo, INT_MAX)), std::move(text)});
+    }
+
+    void NoteDeletion() {
+        if (m_result.firstDeletionLine == 0)
+            m_result.firstDeletionLine = static_cast<int>(std::min<size_t>(m_lineNo, INT_MAX));
+    }
+
+    static std::string Folded(std::string_view name) {
+        std::string folded(name);
+        for (char& c : folded) c = FoldUpper(c);
+        return folded;
+    }
+
+    // A subkey of `at` by name; kNoKey when there is none.
+    uint32_t FindSubKey(uint32_t at, std::string_view name) const {
+        const BuildKey& node = m_nodes[at];
+        if (node.subkeyIndex) {
+            const auto it = node.subkeyIndex->find(Folded(name));
+            return it == node.subkeyIndex->end() ? kNoKey : it->second;
+        }
+        for (uint32_t sub : node.subkeys)
+            if (!m_nodes[sub].removed && EqualRegNames(m_nodes[sub].key.name, name)) return sub;
+        return kNoKey;
+    }
+
+    uint32_t AddSubKey(uint32_t at, std::string name) {
+        const auto sub = static_cast<uint32_t>(m_nodes.size());
+        BuildKey& node = m_nodes.emplace_back();
+        node.key.name = std::move(name);
+        node.parent = at;
+        BuildKey& parent = m_nodes[at];
+        parent.subkeys.push_back(sub);
+        if (parent.subkeyIndex) {
+            parent.subkeyIndex->emplace(Folded(m_nodes[sub].key.name), sub);
+        } else if (parent.subkeys.size() > kIndexFrom) {
+            parent.subkeyIndex = std::make_unique<std::unordered_map<std::string, uint32_t>>();
+            for (uint32_t s : parent.subkeys)
+                if (!m_nodes[s].removed)
+                    parent.subkeyIndex->emplace(Folded(m_nodes[s].key.name), s);
+        }
+        return sub;
+    }
+
+    uint32_t CreateKey(std::vector<std::string>& path) {
+        // Sections mostly follow one another in the same parent: start below what the last
+        // one shares with this one.
+        size_t shared = 0;
+        while (shared < path.size() && shared < m_lastPath.size() &&
+               EqualRegNames(path[shared], m_nodes[m_lastPath[shared]].key.name))
+            ++shared;
+        m_lastPath.resize(shared);
+        uint32_t at = shared > 0 ? m_lastPath.back() : 0;
+        for (size_t i = shared; i < path.size(); ++i) {
+            const uint32_t sub = FindSubKey(at, path[i]);
+            at = sub != kNoKey ? sub : AddSubKey(at, std::move(path[i]));
+            m_lastPath.push_back(at);
+        }
+        return at;
+    }
+
+    void RemoveKey(const std::vector<std::string>& path) {
+        m_lastPath.clear();
+        uint32_t at = 0;
+        for (const auto& part : path) {
+            at = FindSubKey(at, part);
+            if (at == kNoKey) return;
+        }
+        // What is below it goes with it: its subkeys can no longer be reached.
+        BuildKey& node = m_nodes[at];
+        node.removed = true;
+        BuildKey& parent = m_nodes[node.parent];
+        if (parent.subkeyIndex) parent.subkeyIndex->erase(Folded(node.key.name));
+    }
+
+    bool IsErased(const BuildKey& node, size_t index) const {
+        return index < node.erased.size() && node.erased[index];
+    }
+
+    // The place of a value of the current key by name; SIZE_MAX when there is none.
+    size_t FindValue(std::string_view name) const {
+        const BuildKey& node = m_nodes[m_key];
+        if (node.valueIndex) {
+            const auto it = node.valueIndex->find(Folded(name));
+            return it == node.valueIndex->end() ? SIZE_MAX : it->second;
+        }
+        for (size_t i = 0; i < node.key.values.size(); ++i)
+            if (!IsErased(node, i) && EqualRegNames(node.key.values[i].name, name)) return i;
+        return SIZE_MAX;
+    }
+
+    void SetValue(std::string name, RegValue value) {
+        const size_t found = FindValue(name);
+        BuildKey& node = m_nodes[m_key];
+        if (found != SIZE_MAX) {
+            node.key.values[found].value = std::move(value);
+            return;
+        }
+        node.key.values.push_back({std::move(name), std::move(value)});
+        if (node.valueIndex) {
+            node.valueIndex->emplace(Folded(node.key.values.back().name),
+                                     node.key.values.size() - 1);
+        } else if (node.key.values.size() > kIndexFrom) {
+            node.valueIndex = std::make_unique<std::unordered_map<std::string, size_t>>();
+            for (size_t i = 0; i < node.key.values.size(); ++i)
+                if (!IsErased(node, i))
+                    node.valueIndex->emplace(Folded(node.key.values[i].name), i);
+        }
+    }
+
+    void EraseValue(std::string_view name) {
+        const size_t index = FindValue(name);
+        if (index == SIZE_MAX) return;
+        BuildKey& node = m_nodes[m_key];
+        if (node.valueIndex) node.valueIndex->erase(Folded(name));
+        if (node.erased.size() < node.key.values.size()) node.erased.resize(node.key.values.size());
+        node.erased[index] = 1;
+        node.key.values[index] = {};
+    }
+
+    // The nested tree, made without recursion: a key's number is always above its parent's,
+    // so going down the numbers meets every key after all of its subkeys are complete.
+    RegTree Build() {
+        std::vector<uint8_t> kept(m_nodes.size(), 0);
+        kept[0] = 1;
+        for (size_t i = 1; i < m_nodes.size(); ++i)
+            kept[i] = !m_nodes[i].removed && kept[m_nodes[i].parent];
+        const auto byName = [](const RegKey& a, const RegKey& b) {
+            return CompareRegNames(a.name, b.name) < 0;
+        };
+        for (size_t i = m_nodes.size(); i-- > 0;) {
+            if (!kept[i]) continue;
+            BuildKey& node = m_nodes[i];
+            node.subkeyIndex.reset();
+            node.valueIndex.reset();
+            if (!node.erased.empty()) {
+                size_t out = 0;
+                for (size_t v = 0; v < node.key.values.size(); ++v)
+                    if (v >= node.erased.size() || !node.erased[v]) {
+                        if (out != v) node.key.values[out] = std::move(node.key.values[v]);
+                        ++out;
+                    }
+                node.key.values.resize(out);
+            }
+            // Its subkeys are complete by now; in the order they were made, which is mostly
+            // already the sorted one.
+            node.key.subkeys.reserve(node.subkeys.size());
+            for (uint32_t sub : node.subkeys)
+                if (kept[sub]) node.key.subkeys.push_back(std::move(m_nodes[sub].key));
+            if (!std::is_sorted(node.key.subkeys.begin(), node.key.subkeys.end(), byName))
+                std::sort(node.key.subkeys.begin(), node.key.subkeys.end(), byName);
+        }
+        RegTree tree(std::move(m_nodes[0].key));
+        std::vector<BuildKey>().swap(m_nodes);
+        return tree;
     }
 
     void Section(std::string_view line) {
-        m_key = nullptr;
+        m_key = kNoKey;
         m_skipValues = false;
         const size_t close = line.rfind(']');
         if (close == std::string_view::npos || !IsEndOfLine(line.substr(close + 1))) {
@@ -260,21 +476,26 @@ class Parser {
         const bool remove = !inner.empty() && inner.front() == '-';
         if (remove) inner.remove_prefix(1);
         if (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
+        if (static_cast<size_t>(std::count(inner.begin(), inner.end(), '\\')) >= kMaxRegKeyDepth) {
+            m_badKey = true;
+            return Issue("key path deeper than the registry's 512 levels: ", inner);
+        }
         auto path = SplitRegPath(inner);
         std::optional<std::string> hive;
         if (path && !path->empty()) hive = CanonicalHiveName(path->front());
         if (!hive) {
             m_badKey = true;
-            return Issue("not a key path below a registry root: " + std::string(inner));
+            return Issue("not a key path below a registry root: ", inner);
         }
         path->front() = *hive;
         m_badKey = false;
         if (remove) {
-            m_result.tree.RemoveTree(*path);
+            NoteDeletion();
+            RemoveKey(*path);
             m_skipValues = true;  // the registry editor ignores values of a removed key
             return;
         }
-        m_key = m_result.tree.Create(*path);
+        m_key = CreateKey(*path);
     }
 
     // A hex value that is skipped still takes its continuation lines with it.
@@ -282,10 +503,11 @@ class Parser {
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos || !StartsWithNoCase(TrimLeft(line.substr(eq + 1)), "hex"))
             return;
-        while (m_index + 1 < m_lines.size()) {
+        while (HasNextLine()) {
             const std::string_view data = TrimRight(line.substr(0, line.find(';')));
             if (data.empty() || data.back() != '\\') return;
-            line = m_lines[++m_index];
+            NextLine();
+            line = m_line;
         }
     }
 
@@ -301,7 +523,7 @@ class Parser {
         std::string_view rest = TrimLeft(line.substr(pos));
         if (rest.empty() || rest.front() != '=') return Issue("value without '='");
         rest = TrimLeft(rest.substr(1));
-        if (!m_key) {
+        if (m_key == kNoKey) {
             Issue(m_badKey ? "value of a key that could not be read"
                            : "value before any [key] line");
             return SkipContinuations(line);
@@ -312,12 +534,11 @@ class Parser {
             if (!ReadQuoted(rest, end, text)) return Issue("text without its closing quote");
             if (!IsEndOfLine(rest.substr(end)))
                 return Issue("unexpected characters after the text");
-            return SetValueIn(*m_key, std::move(name), {kRegSz, {text.begin(), text.end()}});
+            return SetValue(std::move(name), {kRegSz, {text.begin(), text.end()}});
         }
         if (rest == "-") {
-            std::erase_if(m_key->values,
-                          [&](const RegNamedValue& v) { return EqualRegNames(v.name, name); });
-            return;
+            NoteDeletion();
+            return EraseValue(name);
         }
         if (StartsWithNoCase(rest, "dword:")) {
             std::string_view digits = rest.substr(6);
@@ -333,7 +554,7 @@ class Parser {
             std::vector<uint8_t> data = {
                 static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                 static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
-            return SetValueIn(*m_key, std::move(name), {kRegDword, std::move(data)});
+            return SetValue(std::move(name), {kRegDword, std::move(data)});
         }
         if (StartsWithNoCase(rest, "hex")) return Hex(std::move(name), rest.substr(3));
         Issue("unknown kind of value data");
@@ -359,7 +580,7 @@ class Parser {
         rest.remove_prefix(1);
 
         // Gather the continuation lines: each line but the last ends with '\'.
-        const size_t firstLine = m_index;
+        const Mark start = Save();
         std::string list;
         while (true) {
             std::string_view part = rest.substr(0, rest.find(';'));
@@ -370,11 +591,16 @@ class Parser {
             }
             part.remove_suffix(1);
             list += part;
-            if (m_index + 1 >= m_lines.size()) {
-                m_index = firstLine;
+            // Once continuation lines were found to run to the end of the file from some line
+            // on, any later value that reaches that line runs to the end too: it is not read
+            // again, which would make such a file cost quadratic time.
+            if (!HasNextLine() || m_lineNo + 1 >= m_continuesToEnd) {
+                m_continuesToEnd = std::min(m_continuesToEnd, start.lineNo + 1);
+                Restore(start);
                 return Issue("hex data continues past the end of the file");
             }
-            rest = TrimLeft(m_lines[++m_index]);
+            NextLine();
+            rest = TrimLeft(m_line);
         }
 
         std::vector<uint8_t> data;
@@ -387,11 +613,11 @@ class Parser {
                 // Only an empty list, or a comma at its very end, leaves an empty item.
                 if (last && (data.empty() || list.find_last_not_of(" \t") == list.rfind(',')))
                     break;
-                return IssueAt(firstLine, "empty byte in hex data");
+                return IssueAt(start.lineNo, "empty byte in hex data");
             }
             if (item.size() > 2 || HexDigit(item[0]) < 0 ||
                 (item.size() == 2 && HexDigit(item[1]) < 0))
-                return IssueAt(firstLine, "not a hex byte: " + std::string(item));
+                return IssueAt(start.lineNo, "not a hex byte: ", item);
             data.push_back(static_cast<uint8_t>(
                 item.size() == 1 ? HexDigit(item[0]) : HexDigit(item[0]) * 16 + HexDigit(item[1])));
             if (last) break;
@@ -405,25 +631,28 @@ class Parser {
                 if (!text.empty() && text.back() == '\0') text.pop_back();
             } else {
                 if (data.size() % 2 != 0)
-                    return IssueAt(firstLine, "hex(1) text of an odd number of bytes");
+                    return IssueAt(start.lineNo, "hex(1) text of an odd number of bytes");
                 size_t units = data.size() / 2;
                 if (units > 0 && data[2 * units - 2] == 0 && data[2 * units - 1] == 0) --units;
                 text = Utf16ToUtf8(data.data(), units, false);
             }
             data.assign(text.begin(), text.end());
         }
-        SetValueIn(*m_key, std::move(name), {type, std::move(data)});
+        SetValue(std::move(name), {type, std::move(data)});
     }
 
-    void IssueAt(size_t index, std::string reason) {
-        m_result.issues.push_back({static_cast<int>(index) + 1, std::move(reason)});
-    }
+    static constexpr size_t kMaxIssueDetail = 80;
 
-    std::string m_text;
-    std::vector<std::string_view> m_lines;
-    size_t m_index = 0;
+    std::string m_decoded;  // the file's text when it had to be converted to UTF-8
+    std::string_view m_text;
+    size_t m_next = 0;    // where the next line starts
+    size_t m_lineNo = 0;  // of m_line, 1-based
+    std::string_view m_line;
+    size_t m_continuesToEnd = SIZE_MAX;
     RegParseResult m_result;
-    RegKey* m_key = nullptr;
+    std::vector<BuildKey> m_nodes;
+    std::vector<uint32_t> m_lastPath;  // the keys of the last section's path, from the hive
+    uint32_t m_key = kNoKey;
     bool m_badKey = false;
     bool m_skipValues = false;
 };
@@ -486,19 +715,35 @@ void AppendValue(std::string& out, const RegNamedValue& v) {
     out += '\n';
 }
 
-void AppendKey(std::string& out, const RegKey& key, std::string& path, bool hive) {
-    const size_t mark = path.size();
-    if (!hive) path += '\\';
-    path += key.name;
-    if (!hive || !key.values.empty()) {
-        out += '[';
-        out += path;
-        out += "]\n";
-        for (const auto& v : key.values) AppendValue(out, v);
-        out += '\n';
+// Parents before their children, each followed by its subkeys in order; an explicit stack
+// instead of recursion, for trees of any depth.
+void AppendKeys(std::string& out, const RegKey& root) {
+    struct Pending {
+        const RegKey* key;
+        size_t parentPath;  // the length of the parent's path, which `path` still starts with
+    };
+    std::string path;
+    std::vector<Pending> stack;
+    for (auto it = root.subkeys.rbegin(); it != root.subkeys.rend(); ++it)
+        stack.push_back({&*it, 0});
+    while (!stack.empty()) {
+        const Pending next = stack.back();
+        stack.pop_back();
+        const RegKey& key = *next.key;
+        const bool hive = next.parentPath == 0;
+        path.resize(next.parentPath);
+        if (!hive) path += '\\';
+        path += key.name;
+        if (!hive || !key.values.empty()) {
+            out += '[';
+            out += path;
+            out += "]\n";
+            for (const auto& v : key.values) AppendValue(out, v);
+            out += '\n';
+        }
+        for (auto it = key.subkeys.rbegin(); it != key.subkeys.rend(); ++it)
+            stack.push_back({&*it, path.size()});
     }
-    for (const auto& sub : key.subkeys) AppendKey(out, sub, path, false);
-    path.resize(mark);
 }
 
 struct NameLess {
@@ -509,6 +754,7 @@ struct NameLess {
 
 std::optional<std::vector<std::string>> UserPath(const std::string& key) {
     auto path = SplitRegPath(key);
+    if (path && path->size() >= kMaxRegKeyDepth) return std::nullopt;
     if (path) path->insert(path->begin(), kCurrentUserHive);
     return path;
 }
@@ -527,6 +773,51 @@ int CompareRegNames(std::string_view a, std::string_view b) {
 
 bool EqualRegNames(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareRegNames(a, b) == 0;
+}
+
+RegKey::RegKey(const RegKey& other) : name(other.name), values(other.values) {
+    std::vector<std::pair<const RegKey*, RegKey*>> pending = {{&other, this}};
+    while (!pending.empty()) {
+        const auto [from, to] = pending.back();
+        pending.pop_back();
+        to->subkeys.resize(from->subkeys.size());  // not resized again: the pointers stay valid
+        for (size_t i = 0; i < from->subkeys.size(); ++i) {
+            to->subkeys[i].name = from->subkeys[i].name;
+            to->subkeys[i].values = from->subkeys[i].values;
+            pending.push_back({&from->subkeys[i], &to->subkeys[i]});
+        }
+    }
+}
+
+RegKey& RegKey::operator=(const RegKey& other) {
+    if (this != &other) *this = RegKey(other);
+    return *this;
+}
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+        RegKey old = std::move(*this);  // taken apart by its own destructor, without recursion
+        name = std::move(other.name);
+        values = std::move(other.values);
+        subkeys = std::move(other.subkeys);
+    }
+    return *this;
+}
+
+RegKey::~RegKey() {
+    // Every key that has subkeys of its own is moved out before its parent goes, so no
+    // destructor meets a subkey with subkeys: the depth of the tree costs no stack.
+    std::vector<RegKey> pending;
+    const auto takeDeep = [&pending](std::vector<RegKey>& keys) {
+        for (auto& key : keys)
+            if (!key.subkeys.empty()) pending.push_back(std::move(key));
+    };
+    takeDeep(subkeys);
+    while (!pending.empty()) {
+        RegKey last = std::move(pending.back());
+        pending.pop_back();
+        takeDeep(last.subkeys);
+    }
 }
 
 const RegKey* RegKey::FindSubKey(std::string_view name) const {
@@ -614,11 +905,24 @@ RegParseResult ParseRegFile(std::string_view bytes) {
     return Parser(bytes).Run();
 }
 
+std::string DescribeRegIssues(std::string_view file, const RegParseResult& result) {
+    std::string out;
+    for (const auto& issue : result.issues) {
+        out.append(file).append(":").append(std::to_string(issue.line)).append(": ");
+        out.append(issue.reason).append("\n");
+    }
+    if (result.issueCount > result.issues.size()) {
+        const size_t more = result.issueCount - result.issues.size();
+        out.append(file).append(": ... and ").append(std::to_string(more));
+        out.append(more == 1 ? " more line" : " more lines").append(" that cannot be read\n");
+    }
+    return out;
+}
+
 std::string SerializeRegFile(const RegTree& tree) {
     std::string out(kHeader5);
     out += "\n\n";
-    std::string path;
-    for (const auto& hive : tree.Root().subkeys) AppendKey(out, hive, path, true);
+    AppendKeys(out, tree.Root());
     return out;
 }
 

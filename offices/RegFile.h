@@ -27,10 +27,19 @@ struct RegNamedValue {
     RegValue value;
 };
 
+// A key and everything below it. Copying and destroying work without recursion, so a file
+// of any depth cannot exhaust the stack.
 struct RegKey {
     std::string name;                   // as first created
     std::vector<RegNamedValue> values;  // in the order they were first written
     std::vector<RegKey> subkeys;        // sorted by CompareRegNames
+
+    RegKey() = default;
+    RegKey(const RegKey& other);
+    RegKey(RegKey&&) noexcept = default;
+    RegKey& operator=(const RegKey& other);
+    RegKey& operator=(RegKey&& other) noexcept;
+    ~RegKey();
 
     const RegKey* FindSubKey(std::string_view name) const;
     RegKey* FindSubKey(std::string_view name);
@@ -42,6 +51,9 @@ struct RegKey {
 // are split into their components; the first is the hive.
 class RegTree {
   public:
+    RegTree() = default;
+    explicit RegTree(RegKey root) : m_root(std::move(root)) {}
+
     const RegKey& Root() const { return m_root; }
 
     const RegKey* Find(const std::vector<std::string>& path) const;
@@ -54,6 +66,9 @@ class RegTree {
   private:
     RegKey m_root;
 };
+
+// The registry's own limit on the depth of keys, the hive counted; deeper paths are refused.
+inline constexpr size_t kMaxRegKeyDepth = 512;
 
 // Splits "A\B\C" into its components; nullopt when a component is empty or holds a character
 // that the file format cannot carry in a key name (control characters).
@@ -72,9 +87,14 @@ struct RegLineIssue {
 
 enum class RegFileVersion { Regedit5, Regedit4 };
 
+// Unreadable lines listed in a parse result; the rest are only counted.
+inline constexpr size_t kMaxListedRegIssues = 100;
+
 struct RegParseResult {
     RegTree tree;
-    std::vector<RegLineIssue> issues;  // lines that could not be read; the rest was kept
+    std::vector<RegLineIssue> issues;  // the first lines that could not be read; the rest was kept
+    size_t issueCount = 0;             // all lines that could not be read
+    int firstDeletionLine = 0;         // of the first "[-KEY]" or "NAME"=- line; 0: none
     bool hasHeader = false;            // the first line names a registry editor format
     RegFileVersion version = RegFileVersion::Regedit5;
 };
@@ -83,8 +103,14 @@ struct RegParseResult {
 // BOM) or UTF-16 with BOM; "Windows Registry Editor Version 5.00" or "REGEDIT4"; ';'
 // comments; "@" default values; quoted texts, dword: and hex(N): data with '\' line
 // continuations; "[-KEY]" and "NAME"=- deletions. Never fails: lines it cannot read are
-// listed and skipped.
+// listed (the first kMaxListedRegIssues), counted and skipped. Time is linear in the size of
+// the file, whatever the order of its keys or the number of values in one key, and memory a
+// small multiple of it.
 RegParseResult ParseRegFile(std::string_view bytes);
+
+// The unreadable lines of a parse as "FILE:LINE: reason" lines: the listed ones, then how
+// many more there are.
+std::string DescribeRegIssues(std::string_view file, const RegParseResult& result);
 
 // The tree as a UTF-8 .reg file (version 5.00 header, LF line ends). Parents come before
 // their children; hive roots get a section only when they hold values. Texts that the

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -323,6 +324,36 @@ TEST_F(FileStoreTest, UnreadableLinesAreReportedOnceAndTheOriginalIsKept) {
     EXPECT_EQ(ReadFile(folder + "/" + backups[0]), original);
     EXPECT_TRUE(ParseRegFile(ReadFile(path)).issues.empty());
     EXPECT_EQ(Load(store).GetSize(), 3);
+}
+
+// A store a hostile hand made: a key path far deeper than the registry allows and thousands
+// of unreadable lines. The offices are read, the report stays short, and a save works.
+TEST_F(FileStoreTest, HostileStoreIsReadAndReportedBriefly) {
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+    std::string original = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER";
+    for (int i = 0; i < 500000; ++i) original += "\\a";
+    original += "]\n";
+    for (int i = 0; i < 5000; ++i) original += "junk\n";
+    original +=
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\3FF36300]\n"
+        "\"Office Name\"=\"Head office\"\n";
+    WriteFileText(path, original);
+
+    RegFileStore store(path, &diagnostics);
+    COfficeList list = Load(store);
+    ASSERT_EQ(list.GetSize(), 1);
+    EXPECT_EQ(list.ElementAt(0).m_strOfficeName, "Head office");
+    const std::string report = diagnostics.str();
+    EXPECT_NE(report.find(": 5001 lines could not be read"), std::string::npos) << report;
+    EXPECT_NE(report.find(path + ": ... and 4901 more lines that cannot be read\n"),
+              std::string::npos);
+    EXPECT_LE(std::count(report.begin(), report.end(), '\n'), 103);
+    EXPECT_LT(report.size(), 20000u);
+
+    CRegistry reg(store);
+    ASSERT_TRUE(SaveOffice(reg, Office("40000000", "x")));
+    EXPECT_EQ(ParseRegFile(ReadFile(path)).issueCount, 0u);
+    EXPECT_EQ(Load(store).GetSize(), 2);
 }
 
 TEST_F(FileStoreTest, UnreadableStoreIsReportedNotTakenForEmpty) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "offices/RegFile.h"
 
 namespace voldrane {
@@ -296,6 +298,114 @@ TEST(RegFile, OperationsFollowTheRegistrysRules) {
         changed);
     EXPECT_EQ(claimed, (std::vector<bool>{true, true}));
     EXPECT_TRUE(changed);
+}
+
+}  // namespace
+}  // namespace voldrane
+
+namespace voldrane {
+namespace {
+
+// Shapes a hostile or careless file can take. Each is read whole and correctly; the parse's
+// speed on them is measured by bench/registry (BM_ParseLargeShapes).
+TEST(RegFile, ReadsLargeAndHostileShapes) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    {
+        // Many values in one key, some set twice and some removed: first-written order stays.
+        std::string file = header + "[HKEY_CURRENT_USER\\K]\n";
+        for (int i = 0; i < 80000; ++i) file += "\"v" + std::to_string(i) + "\"=\"x\"\n";
+        file += "\"V5\"=\"again\"\n\"v7\"=-\n\"v7\"=\"back\"\n";
+        const RegParseResult r = ParseRegFile(file);
+        EXPECT_EQ(r.issueCount, 0u);
+        const RegKey* k = FindUserKey(r.tree, "K");
+        ASSERT_NE(k, nullptr);
+        ASSERT_EQ(k->values.size(), 80000u);
+        EXPECT_EQ(k->values[5].name, "v5");
+        EXPECT_EQ(k->values[5].value, Text("again"));
+        EXPECT_EQ(k->values[7].name, "v8");
+        EXPECT_EQ(k->values.back().name, "v7");
+        EXPECT_EQ(k->values.back().value, Text("back"));
+        EXPECT_EQ(r.firstDeletionLine, 80005);
+    }
+    {
+        // Many keys in descending order, a removed one and one made again: sorted, as usual.
+        std::string file = header;
+        for (int i = 79999; i >= 0; --i)
+            file += "[HKEY_CURRENT_USER\\K\\" + std::to_string(i) + "]\n";
+        file += "[-HKEY_CURRENT_USER\\K\\1]\n[HKCU\\k\\2\\Sub]\n[-HKCU\\K\\3]\n[HKCU\\K\\3]\n";
+        const RegParseResult r = ParseRegFile(file);
+        EXPECT_EQ(r.issueCount, 0u);
+        const auto names = ListUserSubKeys(r.tree, "K");
+        ASSERT_TRUE(names);
+        ASSERT_EQ(names->size(), 79999u);
+        EXPECT_TRUE(std::is_sorted(names->begin(), names->end(),
+                                   [](auto& a, auto& b) { return CompareRegNames(a, b) < 0; }));
+        EXPECT_FALSE(UserKeyExists(r.tree, "K\\1"));
+        EXPECT_TRUE(UserKeyExists(r.tree, "K\\2\\sub"));
+        EXPECT_TRUE(UserKeyExists(r.tree, "K\\3"));
+        EXPECT_EQ(r.firstDeletionLine, 80003);
+    }
+    {
+        // A key path deeper than the registry allows is an unreadable line, not a crash.
+        std::string deep = "[HKEY_CURRENT_USER";
+        for (int i = 0; i < 500000; ++i) deep += "\\a";
+        const RegParseResult r = ParseRegFile(header + deep + "]\n\"v\"=\"x\"\n");
+        ASSERT_EQ(r.issueCount, 2u);
+        EXPECT_EQ(r.issues[0].line, 3);
+        EXPECT_LT(r.issues[0].reason.size(), 200u);
+        EXPECT_FALSE(UserKeyExists(r.tree, "a"));
+        std::string limit = "[HKCU";
+        for (size_t i = 1; i < kMaxRegKeyDepth; ++i) limit += "\\a";
+        EXPECT_EQ(ParseRegFile(header + limit + "]\n").issueCount, 0u);
+        EXPECT_EQ(ParseRegFile(header + limit + "\\a]\n").issueCount, 1u);
+    }
+    {
+        // Unreadable lines are counted; only the first hundred are listed.
+        std::string file = header;
+        for (int i = 0; i < 200000; ++i) file += "junk\n";
+        // Hex values that all run to the end of the file.
+        file += "[HKCU\\K]\n";
+        for (int i = 0; i < 20000; ++i) file += "\"h\"=hex:01,\\\n";
+        const RegParseResult r = ParseRegFile(file);
+        EXPECT_EQ(r.issueCount, 220000u);
+        EXPECT_EQ(r.issues.size(), kMaxListedRegIssues);
+        const std::string text = DescribeRegIssues("f.reg", r);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 101);
+        EXPECT_NE(text.find("f.reg:3: neither"), std::string::npos);
+        EXPECT_NE(text.find("\nf.reg: ... and 219900 more lines that cannot be read\n"),
+                  std::string::npos);
+    }
+}
+
+// Trees of any depth are copied, written and destroyed without recursion.
+TEST(RegFile, DeepTreesNeedNoStack) {
+    RegKey root;
+    RegKey* at = &root.subkeys.emplace_back();
+    at->name = kCurrentUserHive;
+    for (int i = 0; i < 300000; ++i) {
+        at = &at->subkeys.emplace_back();
+        at->name = "k";
+    }
+    at->values.push_back({"v", Text("deepest")});
+    RegTree tree(std::move(root));
+    RegTree copy = tree;
+    const RegKey* k = &copy.Root();
+    for (int i = 0; i < 300001; ++i) {
+        ASSERT_EQ(k->subkeys.size(), 1u);
+        k = &k->subkeys[0];
+    }
+    EXPECT_EQ(k->values.at(0).value, Text("deepest"));
+    copy = RegTree();
+    // Deep, but small enough that writing every key's whole path stays cheap.
+    RegKey shallow;
+    at = &shallow.subkeys.emplace_back();
+    at->name = kCurrentUserHive;
+    for (int i = 0; i < 3000; ++i) {
+        at = &at->subkeys.emplace_back();
+        at->name = "k";
+    }
+    const std::string text = SerializeRegFile(RegTree(std::move(shallow)));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '['), 3000);
 }
 
 }  // namespace

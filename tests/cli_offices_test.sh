@@ -78,6 +78,13 @@ check "add to a full disk" 3 full add --name "Lost key"
 check "remove what the full disk hid" 0 "$V" remove "$(json "[o['Key'] for o in d if o['Office Name']=='Lost key'][0]")"
 expect "full disk: the store is as before" cmp -s "$STORE" "$T/before"
 
+# Detection's "N/A" for a missing second DNS server is a value an office may hold.
+check "add --dns2 N/A" 0 "$V" add --name "One DNS" --ip 10.3.0.9 --dns2 N/A
+one_dns_key=$out
+expect "N/A stored" [ "$(json "[o['DNS Server 2'] for o in d if o['Key']=='$one_dns_key'][0]")" = "N/A" ]
+check "edit --dns2 N/A" 0 "$V" edit "$one_dns_key" --dns2 N/A
+check "remove one DNS" 0 "$V" remove "$one_dns_key"
+
 # --current takes the detected network as the office dialog would store it.
 check "add --current" 0 "$V" add --name Here --current --printer P
 here_key=$out
@@ -125,17 +132,51 @@ check "import own export" 0 "$V" import "$T/out.reg"
 expect "import reports the count" [ "$out" = "Added 2 offices" ]
 expect "import adds under new keys" [ "$(json 'len(set(o["Key"] for o in d))')" -eq 4 ]
 expect "imported values" [ "$(json '[o["Office Name"] for o in d]')" = "['Head office', 'Branch, renamed', 'Head office', 'Branch, renamed']" ]
-$PY - "$T/regedit.reg" <<'EOF'
+$PY - "$T" <<'EOF'
 import sys
-text = ('Windows Registry Editor Version 5.00\r\n\r\n'
-        '[HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices\\3FF36300]\r\n'
-        '"Office Name"="B\u00fcro Z\u00fcrich"\r\n"IP Address"="10.9.0.1"\r\n'
-        '"Default Printer"=hex(2):25,00,50,00,25,00,00,00\r\n')
-open(sys.argv[1], 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
+d = sys.argv[1]
+office = ('"IP Address"="10.9.0.1"\n"Subnet Mask"="255.255.0.0"\n"Default Gateway"="10.9.0.254"\n'
+          '"DHCP Server"="10.9.0.254"\n"DNS Server 1"="10.9.0.53"\n"DNS Server 2"="N/A"\n'
+          '"WINS Server"="0.0.0.0"\n')
+head = 'Windows Registry Editor Version 5.00\n\n'
+key = '[HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices\\'
+text = (head + key + '3FF36300]\n"Office Name"="B\u00fcro Z\u00fcrich"\n' + office +
+        '"Default Printer"=hex(1):25,00,50,00,00,00\n').replace('\n', '\r\n')
+open(d + '/regedit.reg', 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
+# Values add would refuse, values of other types, and a missing value.
+open(d + '/badvalues.reg', 'w').write(
+    head + key + '1]\n"Office Name"="' + 'n' * 2000 + '"\n' +
+    office.replace('"10.9.0.1"', 'dword:0a090001') +
+    '"Default Printer"=hex(2):25,00,50,00,25,00,00,00\n\n' +
+    key + '2]\n"Office Name"="ok"\n"Default Printer"=""\n' +
+    office.replace('"DNS Server 1"="10.9.0.53"\n', ''))
+# Deletion lines, as the registry editor would apply them.
+open(d + '/deletes.reg', 'w').write(
+    head + key + '1]\n"Office Name"="ok"\n' + office + '"Default Printer"=-\n\n' +
+    key.replace('[', '[-') + 'X]\n')
+# A key path of half a million components, and ten thousand unreadable lines.
+open(d + '/deep.reg', 'w').write(head + key + 'a\\' * 500000 + 'b]\n"Office Name"="deep"\n')
+open(d + '/junk.reg', 'w').write(head + key + '1]\n' + 'junk\n' * 10000)
 EOF
 check "import regedit UTF-16" 0 "$V" import "$T/regedit.reg"
 expect "import one" [ "$out" = "Added 1 office" ]
-expect "UTF-16 text, other types absent" [ "$(json '[(o["Office Name"], o["IP Address"], o["Default Printer"], o["DNS Server 1"]) for o in d][-1]')" = "('Büro Zürich', '10.9.0.1', '', '')" ]
+expect "UTF-16 texts, N/A kept" [ "$(json '[(o["Office Name"], o["IP Address"], o["DNS Server 2"], o["Default Printer"]) for o in d][-1]')" = "('Büro Zürich', '10.9.0.1', 'N/A', '%P')" ]
+cp "$STORE" "$T/before"
+check "import values add refuses" 2 "$V" import "$T/badvalues.reg"
+for what in '1, "Office Name": at most 1023 bytes (this one has 2000)' \
+    '1, "IP Address": a dword value, not a text' \
+    '1, "Default Printer": a hex(2) value, not a text' '2, "DNS Server 1": missing'; do
+    expect "import names: $what" grep -qF "badvalues.reg: office $what" <<<"$err"
+done
+expect "import names only those" [ "$(grep -c ': office ' <<<"$err")" -eq 4 ]
+check "import deletions" 2 "$V" import "$T/deletes.reg"
+expect "deletions: line and reason" grep -q 'deletes.reg:12: the file deletes keys or values' <<<"$err"
+check "import deep key path" 2 "$V" import "$T/deep.reg"
+expect "deep: said briefly" [ "$(wc -c <<<"$err")" -lt 2000 ]
+check "import ten thousand bad lines" 2 "$V" import "$T/junk.reg"
+expect "bad lines: a hundred" [ "$(grep -c 'junk.reg:[0-9]*: ' <<<"$err")" -eq 100 ]
+expect "bad lines: then a count" grep -q 'junk.reg: ... and 9900 more lines that cannot be read' <<<"$err"
+expect "refused imports change nothing" cmp -s "$STORE" "$T/before"
 cp "$STORE" "$T/before"
 printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\1]\n"Office Name"="ok"\n"IP Address"="broken\n' >"$T/damaged.reg"
 check "import damaged" 2 "$V" import "$T/damaged.reg"

@@ -89,6 +89,50 @@ void BM_ParseRegFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseRegFile)->Arg(64)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// The large shapes a hostile or careless file can take, about 3 MB each: 80,000 values in one
+// key, and 80,000 keys in descending order (the worst order for a sorted insert).
+std::string LargeShape(int shape) {
+    std::string file = "Windows Registry Editor Version 5.00\n\n";
+    if (shape == 0) {
+        file += "[HKEY_CURRENT_USER\\Software\\K]\n";
+        for (int i = 0; i < 80000; ++i)
+            file += "\"value number " + std::to_string(i) + "\"=\"some text here\"\n";
+    } else {
+        for (int i = 79999; i >= 0; --i)
+            file += "[HKEY_CURRENT_USER\\Software\\K\\" + std::to_string(i) + "]\n";
+    }
+    return file;
+}
+
+void BM_ParseLargeShapes(benchmark::State& state) {
+    const std::string text = LargeShape(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ParseRegFile(text));
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_ParseLargeShapes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What `voldranectl list` does with a store of 80,000 office keys in descending order.
+void BM_LoadDescendingOffices(benchmark::State& state) {
+    const std::string path = g_files.For(1) + ".descending.reg";
+    {
+        std::string file = "Windows Registry Editor Version 5.00\n\n";
+        for (int i = 79999; i >= 0; --i)
+            file += "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\" +
+                    std::to_string(i) + "]\n";
+        std::ofstream(path, std::ios::binary) << file;
+    }
+    for (auto _ : state) {
+        RegFileStore store(path);
+        CRegistry reg(store);
+        COfficeList list;
+        LoadOffices(reg, list);
+        if (list.GetSize() != 80000) state.SkipWithError("wrong number of offices");
+    }
+    std::filesystem::remove(path);
+    std::filesystem::remove(path + ".lock");
+}
+BENCHMARK(BM_LoadDescendingOffices)->Unit(benchmark::kMillisecond);
+
 // Saving one edited office into a store of 64: one durable rewrite of the file.
 void BM_SaveOffice(benchmark::State& state) {
     const std::string path = g_files.For(static_cast<int>(state.range(0)));

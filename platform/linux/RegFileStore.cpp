@@ -311,7 +311,7 @@ bool RegFileStore::Refresh(std::string* error) {
     if (m_hasIssues) {
         m_original = std::move(bytes);
         if (!(m_reported == m_identity)) {
-            Report(parsed.issues);
+            Report(parsed);
             m_reported = m_identity;
         }
     } else {
@@ -321,13 +321,12 @@ bool RegFileStore::Refresh(std::string* error) {
     return true;
 }
 
-void RegFileStore::Report(const std::vector<RegLineIssue>& issues) {
+void RegFileStore::Report(const RegParseResult& parsed) {
     std::ostream& os = *m_diagnostics;
-    os << m_path << ": " << issues.size() << (issues.size() == 1 ? " line" : " lines")
+    os << m_path << ": " << parsed.issueCount << (parsed.issueCount == 1 ? " line" : " lines")
        << " could not be read and are left out; the file will be kept as a backup before it is "
-          "next written\n";
-    for (const auto& issue : issues)
-        os << m_path << ":" << issue.line << ": " << issue.reason << '\n';
+          "next written\n"
+       << DescribeRegIssues(m_path, parsed);
     os.flush();
 }
 

@@ -74,7 +74,7 @@ class RegFileStore final : public IRegistryStore {
     bool KeepBackup(std::string* error);
     // Removes the temp files that writers of `file` (the store, its links followed) left.
     void RemoveStaleTemps(const std::string& file);
-    void Report(const std::vector<voldrane::RegLineIssue>& issues);
+    void Report(const voldrane::RegParseResult& parsed);
 
     std::string m_path;
     std::string m_folder;

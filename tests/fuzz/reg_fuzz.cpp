@@ -13,6 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const RegParseResult first =
         ParseRegFile(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const auto& issue : first.issues) FUZZ_CHECK(issue.line >= 1);
+    FUZZ_CHECK(first.issues.size() <= kMaxListedRegIssues);
+    FUZZ_CHECK(first.issueCount >= first.issues.size());
+    FUZZ_CHECK(first.issueCount == first.issues.size() ||
+               first.issues.size() == kMaxListedRegIssues);
 
     const std::string written = SerializeRegFile(first.tree);
     const RegParseResult again = ParseRegFile(written);
