@@ -52,6 +52,8 @@ class CConfigDialog : public QDialog {
     void OnDelete();
     void OnCloseButton();
     void OnHelp();
+    // The "Start Voldrane when I log in" box; it writes the login entry when clicked.
+    QCheckBox* MakeAutostartBox();
 
     // The selected entry and the office position it carries; -1 without a selection.
     QListWidgetItem* SelectedEntry() const;
@@ -75,6 +77,7 @@ class CConfigDialog : public QDialog {
     QListWidget* m_listOffices = nullptr;
     QCheckBox* m_checkAutoDetect = nullptr;
     bool m_bAutoDetectNetwork = false;
+    QCheckBox* m_checkAutostart = nullptr;
 
     QPointer<COfficeDialog> m_pOfficeDialog;  // open during New and Edit
     bool m_bSettingText = false;              // our own label changes are not user edits
