@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh package
 build_dir=${BUILD_DIR:-build-package}
 # Debian's hardening flags, as dpkg-buildpackage would set them.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
 export CXXFLAGS="$CXXFLAGS $CPPFLAGS" CFLAGS="$CFLAGS $CPPFLAGS"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \

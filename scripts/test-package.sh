@@ -54,7 +54,7 @@ check() {  # check NAME COMMAND...
 export XDG_CONFIG_HOME=$T/config HOME=$T/home
 mkdir -p "$HOME"
 check "voldrane --version" sh -c 'voldrane --version | grep -Eqx "voldrane [0-9]+(\.[0-9]+)+"'
-check "voldranectl --help" sh -c 'voldranectl --help | grep -q "voldranectl set autostart on|off"'
+check "voldranectl --help" sh -c 'voldranectl --help | grep -q "set autostart on|off"'
 check "man -w voldranectl" sh -c '[ "$(man -w voldranectl)" = /usr/share/man/man1/voldranectl.1.gz ]'
 check "man -w voldrane" sh -c '[ "$(man -w voldrane)" = /usr/share/man/man1/voldrane.1.gz ]'
 check "man voldranectl renders" sh -c 'MANWIDTH=80 man -P cat voldranectl 2>&1 | grep -q "set autostart on|off"'

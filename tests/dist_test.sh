@@ -38,6 +38,32 @@ if [ -n "$TRAY" ]; then
         [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$TRAY" --version)" = "$("$CTL" --version | sed 's/^voldranectl/voldrane/')" ]
 fi
 
+# bash completion over canned answers of voldranectl: what it offers after each word.
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+    complete_words() {  # complete_words WORD... : the offers for the last word, one a line
+        bash -c '. /usr/share/bash-completion/bash_completion
+            . "$0"
+            voldranectl() {
+                case $1 in
+                    list) printf "5F00A1B2  Head office\n    IP Address       10.1.0.5\n\n5F00A1B3  Branch\n" ;;
+                    printers) printf "* Laser 1\n  Ink\n" ;;
+                esac
+            }
+            COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+            _voldranectl voldranectl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+            printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd,' \
+            "$SRC/res/completion/voldranectl.bash" "$@"
+    }
+    expect "completes commands" [ "$(complete_words voldranectl im)" = import ]
+    expect "completes printers" [ "$(complete_words voldranectl add --printer "")" = "Ink,Laser\ 1" ]
+    expect "completes office keys" [ "$(complete_words voldranectl edit "")" = "5F00A1B2,5F00A1B3" ]
+    expect "completes offices by key and name" \
+        [ "$(complete_words voldranectl apply "")" = "5F00A1B2,5F00A1B3,Branch,Head\ office" ]
+    expect "completes settings" [ "$(complete_words voldranectl set "")" = "auto-detect,autostart,default-office" ]
+    expect "completes on and off" [ "$(complete_words voldranectl set autostart "")" = "off,on" ]
+    expect "completes options" [ "$(complete_words voldranectl match --)" = "--explain,--help" ]
+fi
+
 # voldranectl set autostart, from a copy installed beside a tray program.
 export XDG_CONFIG_HOME=$T/config
 entry=$XDG_CONFIG_HOME/autostart/com.kestamor.Voldrane.desktop
