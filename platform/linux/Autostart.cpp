@@ -95,17 +95,22 @@ bool SetAutostart(bool on, const std::string& program, std::string* error) {
         "Icon=com.kestamor.Voldrane\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    // Written beside and renamed over, so a session starting meanwhile never reads half.
-    const std::string temp = path + ".new";
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A file of its own beside, made durable and renamed over: a session starting meanwhile,
+    // a crash or a second writer never leaves half an entry.
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         if (error) *error = Reason("cannot write", temp, errno);
         return false;
     }
-    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    const int writeErr = errno;
-    if (close(fd) != 0 || !written) {
-        if (error) *error = Reason("cannot write", temp, written ? errno : writeErr);
+    int err = 0;
+    errno = 0;
+    if (fchmod(fd, 0644) != 0 ||
+        write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) || fsync(fd) != 0)
+        err = errno ? errno : EIO;  // a short write sets no errno
+    if (close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        if (error) *error = Reason("cannot write", temp, err);
         unlink(temp.c_str());
         return false;
     }
