@@ -53,7 +53,8 @@ check() {  # check NAME COMMAND...
 
 export XDG_CONFIG_HOME=$T/config HOME=$T/home
 mkdir -p "$HOME"
-check "voldrane --version" sh -c 'voldrane --version | grep -Eqx "voldrane [0-9]+(\.[0-9]+)+"'
+version=$(dpkg-deb -f "$deb" Version)
+check "voldrane --version is the package's" sh -c '[ "$(voldrane --version)" = "voldrane $1" ]' - "$version"
 check "voldranectl --help" sh -c 'voldranectl --help | grep -q "set autostart on|off"'
 check "man -w voldranectl" sh -c '[ "$(man -w voldranectl)" = /usr/share/man/man1/voldranectl.1.gz ]'
 check "man -w voldrane" sh -c '[ "$(man -w voldrane)" = /usr/share/man/man1/voldrane.1.gz ]'
