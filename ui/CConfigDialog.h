@@ -18,7 +18,8 @@ namespace voldrane::ui {
 class COfficeDialog;
 
 // The window in which the user keeps the list of offices: it lists them by name and offers
-// Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help. It works on
+// Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help, and "Start
+// Voldrane when I log in" (the login entry, written at once, outside the store). It works on
 // the main frame's list in place and writes every change to the settings store at once.
 //
 // Use: construct, SetOfficeList, SetCurrentNetwork, then Run. While Run executes, a second
