@@ -20,6 +20,7 @@
 #include "offices/CRegistry.h"
 #include "offices/OfficeStore.h"
 #include "offices/RegFile.h"
+#include "platform/Autostart.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
@@ -336,13 +337,34 @@ int RunRemove(const Command& self, const std::vector<std::string>& args, std::os
     return kExitOk;
 }
 
+namespace {
+
+// The login entry lives outside the settings store; it starts the tray program installed
+// beside this tool, so an entry that would start nothing is refused.
+int SetAutostart(const Command& self, const ParsedArgs& parsed, std::ostream& err) {
+    const auto& pos = parsed.positionals;
+    if (pos.size() != 2 || (pos[1] != "on" && pos[1] != "off") || parsed.Has("clear"))
+        return UsageError(self, err, "autostart takes on or off");
+    const bool on = pos[1] == "on";
+    const std::string program = platform::TrayProgramBesideSelf();
+    if (on && access(program.c_str(), X_OK) != 0)
+        return Fail(self, err, "the tray program is not installed beside voldranectl: " + program,
+                    kExitFailure);
+    std::string error;
+    if (!platform::SetAutostart(on, program, &error)) return Fail(self, err, error, kExitFailure);
+    return kExitOk;
+}
+
+}  // namespace
+
 int RunSet(const Command& self, const std::vector<std::string>& args, std::ostream&,
            std::ostream& err) {
     const auto parsed = ParseArgs(self.name, args, {{"clear", false}}, err);
     if (!parsed) return UsageError(self, err, "");
     const auto& pos = parsed->positionals;
     if (pos.empty())
-        return UsageError(self, err, "name the setting: auto-detect or default-office");
+        return UsageError(self, err, "name the setting: auto-detect, default-office or autostart");
+    if (pos[0] == "autostart") return SetAutostart(self, *parsed, err);
     Session s;
     platform::RegApplyResult result;
 

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need; skips what is
-# present. Usage: scripts/deps.sh [build|test]   (test also installs what the tests start)
+# present. Usage: scripts/deps.sh [build|test|package]   (test also installs what the tests
+# start; package what building and checking the Debian package needs)
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-svg-dev libxcb1-dev libcups2-dev libsystemd-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    cups-client)
+    cups-client scdoc librsvg2-bin)
 test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     dbus python3 python3-dbus python3-gi python3-dbusmock network-manager
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
-    clang libclang-rt-14-dev)
+    clang libclang-rt-14-dev bash-completion)
+package_pkgs=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db bash-completion
+    zsh)
 
 want=("${build_pkgs[@]}")
 [ "${1:-build}" = test ] && want+=("${test_pkgs[@]}")
+[ "${1:-build}" = package ] && want+=("${package_pkgs[@]}")
 
 missing=()
 for p in "${want[@]}"; do

@@ -383,6 +383,56 @@ TEST_F(ConfigDialogTest, CloseStoresTheSwitchWhileEscapeAndTheCloseBoxDoNot) {
     }
 }
 
+// The login entry is written and removed by the click itself, not by Close, and the box
+// shows the entry that is there when the window opens.
+TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
+    struct RestoreXdg {
+        const bool set = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        const QByteArray value = qgetenv("XDG_CONFIG_HOME");
+        ~RestoreXdg() { set ? qputenv("XDG_CONFIG_HOME", value) : qunsetenv("XDG_CONFIG_HOME"); }
+    } restoreXdg;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    const QString entry =
+        m_dir.filePath(QStringLiteral("config/autostart/com.kestamor.Voldrane.desktop"));
+    auto readEntry = [&] {
+        QFile f(entry);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    for (const bool before : {false, true}) {
+        SCOPED_TRACE(before ? "from on" : "from off");
+        RunConfig([&](QWidget* config) {
+            auto* box = Child<QCheckBox>(config, "autostart");
+            EXPECT_EQ(box->isChecked(), before);
+            EXPECT_FALSE(box->whatsThis().isEmpty());
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Space);
+            EXPECT_EQ(QFileInfo::exists(entry), !before) << "stored before Close";
+            QTest::keyClick(config, Qt::Key_Escape);
+        });
+    }
+    // The entry starts this very program.
+    RunConfig([&](QWidget* config) {
+        Child<QCheckBox>(config, "autostart")->click();
+        QTest::keyClick(config, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(readEntry().contains(QStringLiteral("\nExec=") +
+                                     QCoreApplication::applicationFilePath() + QLatin1Char('\n')))
+        << readEntry().toStdString();
+    // A folder that cannot hold the entry: the reason is shown and the box goes back.
+    QFile blocker(m_dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
+    RunConfig([&](QWidget* config) {
+        auto* box = Child<QCheckBox>(config, "autostart");
+        box->click();
+        EXPECT_FALSE(box->isChecked());
+        QTest::keyClick(config, Qt::Key_Escape);
+    });
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("Not a directory")))
+        << prompt.shown[0].text.toStdString();
+}
+
 TEST_F(ConfigDialogTest, InPlaceLabelEditsGoBackToTheOfficeName) {
     Seed({{"3FF36300", "Zurich"}});
     RunConfig([&](QWidget* config) {

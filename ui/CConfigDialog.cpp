@@ -1,6 +1,7 @@
 #include "ui/CConfigDialog.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "offices/OfficeStore.h"
+#include "platform/Autostart.h"
 #include "res/Strings.h"
 #include "ui/COfficeDialog.h"
 #include "ui/DialogSupport.h"
@@ -115,6 +117,7 @@ CConfigDialog::CConfigDialog(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group, 1);
     layout->addLayout(bottom);
+    layout->addWidget(MakeAutostartBox());
     resize(420, 300);
 
     // Enter in the list does not press a button; only a button with the focus answers it.
@@ -174,6 +177,7 @@ void CConfigDialog::OnInitDialog() {
     m_checkAutoDetect->setChecked(m_bAutoDetectNetwork);
     m_listOffices->clearSelection();
     OnItemChangedOffices();
+    m_checkAutostart->setChecked(platform::AutostartEnabled());
 }
 
 void CConfigDialog::OnItemChangedOffices() {
@@ -341,6 +345,24 @@ void CConfigDialog::OnCloseButton() {
                               "It applies while Voldrane runs.")
                                .arg(Reason(error)));
     done(IDCANCEL);
+}
+
+QCheckBox* CConfigDialog::MakeAutostartBox() {
+    m_checkAutostart = new QCheckBox(tr("Start Voldrane when I &log in"), this);
+    m_checkAutostart->setObjectName(QStringLiteral("autostart"));
+    m_checkAutostart->setWhatsThis(
+        tr("When checked, your desktop starts Voldrane each time you log in. Saved at once."));
+    // Not an office setting, so not left for Close: the desktop reads it at the next login.
+    connect(m_checkAutostart, &QCheckBox::clicked, this, [this](bool on) {
+        std::string error;
+        if (platform::SetAutostart(on, QCoreApplication::applicationFilePath().toStdString(),
+                                   &error))
+            return;
+        m_checkAutostart->setChecked(!on);
+        ReportStoreFailure(tr("Voldrane could not change whether it starts when you log in:\n%1")
+                               .arg(Reason(error)));
+    });
+    return m_checkAutostart;
 }
 
 void CConfigDialog::OnHelp() {

@@ -18,7 +18,8 @@ namespace voldrane::ui {
 class COfficeDialog;
 
 // The window in which the user keeps the list of offices: it lists them by name and offers
-// Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help. It works on
+// Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help, and "Start
+// Voldrane when I log in" (the login entry, written at once, outside the store). It works on
 // the main frame's list in place and writes every change to the settings store at once: of an
 // edited office only the values changed here, so that other programs' changes stay.
 //
@@ -55,6 +56,8 @@ class CConfigDialog : public QDialog {
     void OnHelp();
     // Takes the office at `position` out of the list and the window (the store is left alone).
     void RemoveOffice(int position);
+    // The "Start Voldrane when I log in" box; it writes the login entry when clicked.
+    QCheckBox* MakeAutostartBox();
 
     // The selected entry and the office position it carries; -1 without a selection.
     QListWidgetItem* SelectedEntry() const;
@@ -79,6 +82,7 @@ class CConfigDialog : public QDialog {
     QCheckBox* m_checkAutoDetect = nullptr;
     bool m_bAutoDetectNetwork = false;
     bool m_bStoredAutoDetect = true;  // the stored setting when the window opened
+    QCheckBox* m_checkAutostart = nullptr;
 
     QPointer<COfficeDialog> m_pOfficeDialog;  // open during New and Edit
     bool m_bSettingText = false;              // our own label changes are not user edits
