@@ -1,5 +1,7 @@
 #include "platform/linux/LpOptions.h"
 
+#include "platform/linux/FilePath.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -91,44 +93,9 @@ std::vector<Line> ParseLines(std::string_view text) {
     return lines;
 }
 
-std::string Dirname(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string Basename(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file a chain of symbolic links ends at (itself when it is none); it need not exist.
-bool FollowLinks(std::string path, std::string& final, std::string* error) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0) {
-            if (errno != ENOENT) {
-                SetError(error, path + ": " + std::strerror(errno));
-                return false;
-            }
-            final = path;
-            return true;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            final = path;
-            return true;
-        }
-        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
-        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
-        if (n < 0 || static_cast<size_t>(n) >= buf.size()) {
-            SetError(error, path + ": " + std::strerror(n < 0 ? errno : ENAMETOOLONG));
-            return false;
-        }
-        std::string target(buf.data(), static_cast<size_t>(n));
-        path = target[0] == '/' ? target : Dirname(path) + "/" + target;
-    }
-    SetError(error, path + ": " + std::strerror(ELOOP));
-    return false;
 }
 
 // Temp files of writers that were killed before their rename: ".<name>.voldrane-<pid>" of
@@ -304,11 +271,11 @@ bool ReadLpOptions(const std::string& path, std::string& text, std::string* erro
 bool ReplaceLpOptions(const std::string& path, const std::string& text, std::string* error) {
     const std::string failure = "cannot save the user's default printer: ";
     std::string final;
-    if (!FollowLinks(path, final, error)) {
-        if (error) *error = failure + *error;
+    if (const int err = FollowLinks(path, final)) {
+        SetError(error, failure + final + ": " + std::strerror(err));
         return false;
     }
-    const std::string dir = Dirname(final);
+    const std::string dir = FolderOf(final);
     // libcups makes ~/.cups when it is missing; a link's target folder is the user's business.
     if (final == path && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
         SetError(error, failure + dir + ": " + std::strerror(errno));

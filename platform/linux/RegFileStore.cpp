@@ -1,5 +1,7 @@
 #include "platform/linux/RegFileStore.h"
 
+#include "platform/linux/FilePath.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -88,38 +90,6 @@ void SyncFolder(const std::string& folder) {
 std::string BaseName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The file that `path` names once its links are followed (the file itself need not exist): a
-// store kept elsewhere and linked into place (a dotfiles set-up) is replaced there, and the
-// link stays.
-bool FollowLinks(std::string& path, std::string* error) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0) {
-            if (errno == ENOENT) return true;
-            if (error) *error = Errno("cannot write", path, errno);
-            return false;
-        }
-        if (!S_ISLNK(st.st_mode)) return true;
-        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
-        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
-        if (n < 0 || static_cast<size_t>(n) >= target.size()) {
-            if (error) *error = Errno("cannot follow the link", path, n < 0 ? errno : ENAMETOOLONG);
-            return false;
-        }
-        target.resize(static_cast<size_t>(n));
-        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
-    }
-    if (error) *error = Errno("cannot write", path, ELOOP);
-    return false;
 }
 
 // The process that holds a flock on the file open as `fd`, from /proc/locks: "(process 123,
@@ -448,7 +418,14 @@ void RegFileStore::RemoveStaleTemps(const std::string& file) {
 
 bool RegFileStore::WriteFile(const std::string& text, std::string* error) {
     std::string file = m_path;
-    if (!FollowLinks(file, error)) return false;
+    // A store kept elsewhere and linked into place (a dotfiles set-up) is replaced where the
+    // link leads, and the link stays.
+    if (std::string linked; const int err = FollowLinks(file, linked)) {
+        if (error) *error = Errno("cannot write", linked, err);
+        return false;
+    } else {
+        file = linked;
+    }
     const std::string folder = FolderOf(file);
     if (m_tempsRemovedFor != file) RemoveStaleTemps(file);
     std::string temp = folder + "/." + BaseName(file) + ".tmp-XXXXXX";
