@@ -18,12 +18,12 @@ std::string CSingleInstance::ClassName(int resourceId) {
 bool CSingleInstance::Create(int resourceId) {
     m_strClassName = ClassName(resourceId);
     std::string error;
-    switch (m_lock.Acquire(m_strClassName, &error)) {
-        case platform::InstanceLock::Result::Acquired:
+    switch (m_lock->Acquire(m_strClassName, &error)) {
+        case platform::IInstanceLock::Result::Acquired:
             return true;
-        case platform::InstanceLock::Result::HeldElsewhere:
+        case platform::IInstanceLock::Result::HeldElsewhere:
             return false;
-        case platform::InstanceLock::Result::Failed:
+        case platform::IInstanceLock::Result::Failed:
             break;
     }
     std::cerr << "voldrane: cannot tell whether another copy runs (" << error

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/InstanceLock.h"
@@ -20,7 +21,7 @@ class CSingleInstance {
     std::string m_strClassName;
 
   private:
-    platform::InstanceLock m_lock;
+    std::unique_ptr<platform::IInstanceLock> m_lock = platform::CreateInstanceLock();
 };
 
 }  // namespace voldrane

@@ -59,7 +59,9 @@ bool CSwitcherApp::InitInstance() {
     }
     setWindowIcon(res::LoadIcon(res::IDI_OFFICE));
 
-    if (!m_area) m_area = platform::CreateNotificationArea(&res::LoadIcon);
+    if (!m_area)
+        m_area = platform::CreateNotificationArea(
+            [](int id) { return res::IconPath(id).toStdString(); });
     if (!m_area->WaitUntilAvailable(TrayWaitMs())) {
         std::cerr << "voldrane: " << m_area->UnavailableReason() << '\n';
         m_exitCode = 1;

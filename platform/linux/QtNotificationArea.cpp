@@ -10,6 +10,7 @@
 #include <QDBusInterface>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -70,8 +71,8 @@ bool XEmbedTrayPresent() {
     return present;
 }
 
-QtNotificationArea::QtNotificationArea(std::function<QIcon(int)> loadIcon, QObject* parent)
-    : QObject(parent), m_loadIcon(std::move(loadIcon)) {
+QtNotificationArea::QtNotificationArea(std::function<std::string(int)> iconPath, QObject* parent)
+    : QObject(parent), m_iconPath(std::move(iconPath)) {
     if (qApp) qApp->installEventFilter(this);
 }
 
@@ -108,7 +109,10 @@ std::string QtNotificationArea::NoTrayExplanation() {
 
 void QtNotificationArea::Apply(Icon& icon, uint32_t flags, const NotifyIconData& data) {
     icon.owner = data.owner;
-    if (flags & kNifIcon) icon.tray->setIcon(m_loadIcon(data.icon));
+    if (flags & kNifIcon) {
+        const std::string path = m_iconPath(data.icon);
+        icon.tray->setIcon(path.empty() ? QIcon() : QIcon(QString::fromStdString(path)));
+    }
     if (flags & kNifTip) {
         icon.tray->setToolTip(
             QString::fromUtf8(data.tip, static_cast<qsizetype>(strnlen(data.tip, kTipSize))));
@@ -315,8 +319,9 @@ void QtNotificationArea::DeliverCommand(uint32_t id, int command) {
 
 namespace voldrane::platform {
 
-std::unique_ptr<INotificationArea> CreateNotificationArea(std::function<QIcon(int)> loadIcon) {
-    return std::make_unique<linux_os::QtNotificationArea>(std::move(loadIcon));
+std::unique_ptr<INotificationArea> CreateNotificationArea(
+    std::function<std::string(int)> iconPath) {
+    return std::make_unique<linux_os::QtNotificationArea>(std::move(iconPath));
 }
 
 }  // namespace voldrane::platform

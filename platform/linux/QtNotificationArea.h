@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -21,8 +20,9 @@ namespace voldrane::platform::linux_os {
 // process, at the first tray icon, so nothing here asks Qt before a tray is known to exist.
 class QtNotificationArea final : public QObject, public INotificationArea {
   public:
-    // `loadIcon` turns a picture's resource number into an icon.
-    explicit QtNotificationArea(std::function<QIcon(int)> loadIcon, QObject* parent = nullptr);
+    // `iconPath` turns a picture's resource number into its path for QIcon; empty for none.
+    explicit QtNotificationArea(std::function<std::string(int)> iconPath,
+                                QObject* parent = nullptr);
     ~QtNotificationArea() override;
 
     bool IsAvailable() override;
@@ -54,7 +54,7 @@ class QtNotificationArea final : public QObject, public INotificationArea {
     void ShowTipAsTitle(const Icon& icon);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    std::function<QIcon(int)> m_loadIcon;
+    std::function<std::string(int)> m_iconPath;
     std::map<uint32_t, Icon> m_icons;
 };
 

@@ -10,15 +10,15 @@
 #include <string>
 
 #include "app/CSingleInstance.h"
-#include "platform/InstanceLock.h"
+#include "platform/linux/LinuxInstanceLock.h"
 #include "res/Strings.h"
 
 namespace voldrane {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::InstanceLock;
-using Result = InstanceLock::Result;
+using platform::linux_os::LinuxInstanceLock;
+using Result = platform::IInstanceLock::Result;
 
 class InstanceLockTest : public ::testing::Test {
   protected:
@@ -45,8 +45,8 @@ class InstanceLockTest : public ::testing::Test {
         const pid_t pid = fork();
         if (pid == 0) {
             close(fds[0]);
-            InstanceLock lock;
-            const char ok = lock.Acquire("Voldrane Class") == Result::Acquired ? '1' : '0';
+            const auto lock = platform::CreateInstanceLock();
+            const char ok = lock->Acquire("Voldrane Class") == Result::Acquired ? '1' : '0';
             (void)!write(fds[1], &ok, 1);
             for (;;) pause();
         }
@@ -63,26 +63,26 @@ class InstanceLockTest : public ::testing::Test {
 };
 
 TEST_F(InstanceLockTest, SecondHolderIsToldAndMayTakeItAfterRelease) {
-    InstanceLock first;
-    InstanceLock second;
-    EXPECT_EQ(first.Acquire("Voldrane Class"), Result::Acquired);
+    const auto first = platform::CreateInstanceLock();
+    const auto second = platform::CreateInstanceLock();
+    EXPECT_EQ(first->Acquire("Voldrane Class"), Result::Acquired);
     EXPECT_TRUE(fs::exists(dir + "/Voldrane Class"));
-    EXPECT_EQ(second.Acquire("Voldrane Class"), Result::HeldElsewhere);
-    EXPECT_FALSE(second.Held());
-    EXPECT_EQ(second.Acquire("Other Class"), Result::Acquired);  // names are separate
-    first.Release();
-    InstanceLock third;
-    EXPECT_EQ(third.Acquire("Voldrane Class"), Result::Acquired);
+    EXPECT_EQ(second->Acquire("Voldrane Class"), Result::HeldElsewhere);
+    EXPECT_FALSE(second->Held());
+    EXPECT_EQ(second->Acquire("Other Class"), Result::Acquired);  // names are separate
+    first->Release();
+    const auto third = platform::CreateInstanceLock();
+    EXPECT_EQ(third->Acquire("Voldrane Class"), Result::Acquired);
 }
 
 TEST_F(InstanceLockTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
     const pid_t child = ChildHoldingLock();
-    InstanceLock lock;
-    EXPECT_EQ(lock.Acquire("Voldrane Class"), Result::HeldElsewhere);
+    const auto lock = platform::CreateInstanceLock();
+    EXPECT_EQ(lock->Acquire("Voldrane Class"), Result::HeldElsewhere);
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
-    EXPECT_EQ(lock.Acquire("Voldrane Class"), Result::Acquired);
+    EXPECT_EQ(lock->Acquire("Voldrane Class"), Result::Acquired);
 }
 
 TEST_F(InstanceLockTest, SingleInstanceNamesTheLockAfterTheProgram) {
@@ -96,9 +96,9 @@ TEST_F(InstanceLockTest, SingleInstanceNamesTheLockAfterTheProgram) {
 
 TEST_F(InstanceLockTest, UnusableRuntimeFolderLetsTheProgramGoOnUnguarded) {
     setenv("XDG_RUNTIME_DIR", (dir + "/missing").c_str(), 1);
-    InstanceLock lock;
+    const auto lock = platform::CreateInstanceLock();
     std::string error;
-    EXPECT_EQ(lock.Acquire("Voldrane Class", &error), Result::Failed);
+    EXPECT_EQ(lock->Acquire("Voldrane Class", &error), Result::Failed);
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     CSingleInstance guard;
     EXPECT_TRUE(guard.Create(res::IDR_MAINFRAME));
@@ -106,55 +106,55 @@ TEST_F(InstanceLockTest, UnusableRuntimeFolderLetsTheProgramGoOnUnguarded) {
 
 TEST_F(InstanceLockTest, PrivateFolderIsMadeAndForeignOrOpenOnesAreRefused) {
     const std::string made = dir + "/private";
-    ASSERT_TRUE(InstanceLock::EnsurePrivateDir(made));
+    ASSERT_TRUE(LinuxInstanceLock::EnsurePrivateDir(made));
     struct stat st {};
     ASSERT_EQ(stat(made.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_TRUE(InstanceLock::EnsurePrivateDir(made));  // existing and private: fine
+    EXPECT_TRUE(LinuxInstanceLock::EnsurePrivateDir(made));  // existing and private: fine
 
     const std::string open = dir + "/open";
     ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
     ASSERT_EQ(chmod(open.c_str(), 0777), 0);
     std::string error;
-    EXPECT_FALSE(InstanceLock::EnsurePrivateDir(open, &error));
+    EXPECT_FALSE(LinuxInstanceLock::EnsurePrivateDir(open, &error));
     EXPECT_NE(error.find("refusing"), std::string::npos);
 
     const std::string link = dir + "/link";
     ASSERT_EQ(symlink(made.c_str(), link.c_str()), 0);
-    EXPECT_FALSE(InstanceLock::EnsurePrivateDir(link));
+    EXPECT_FALSE(LinuxInstanceLock::EnsurePrivateDir(link));
 
     if (getuid() == 0) {
         const std::string foreign = dir + "/foreign";
         ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
         ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(InstanceLock::EnsurePrivateDir(foreign));
+        EXPECT_FALSE(LinuxInstanceLock::EnsurePrivateDir(foreign));
     }
 }
 
 // Without XDG_RUNTIME_DIR the lock lives in the user's own cache folder, where nobody else can
 // make the folder first; nothing is left in /tmp.
 TEST_F(InstanceLockTest, RuntimeFolderFallsBackToAPrivateFolderInTheUsersCache) {
-    EXPECT_EQ(InstanceLock::RuntimeDir(), dir);
+    EXPECT_EQ(LinuxInstanceLock::RuntimeDir(), dir);
     unsetenv("XDG_RUNTIME_DIR");
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
 
     setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
     std::string error;
-    EXPECT_EQ(InstanceLock::RuntimeDir(&error), dir + "/cache/voldrane/" + host) << error;
+    EXPECT_EQ(LinuxInstanceLock::RuntimeDir(&error), dir + "/cache/voldrane/" + host) << error;
     setenv("XDG_CACHE_HOME", "relative/cache", 1);  // not absolute: not used
     setenv("HOME", (dir + "/nohome").c_str(), 1);   // a home folder is not made
-    EXPECT_EQ(InstanceLock::RuntimeDir(&error), "");
+    EXPECT_EQ(LinuxInstanceLock::RuntimeDir(&error), "");
     EXPECT_NE(error.find(dir + "/nohome/.cache"), std::string::npos) << error;
     setenv("HOME", (dir + "/home").c_str(), 1);
     ASSERT_EQ(mkdir((dir + "/home").c_str(), 0700), 0);
     const std::string expected = dir + "/home/.cache/voldrane/" + host;
-    EXPECT_EQ(InstanceLock::RuntimeDir(&error), expected) << error;
+    EXPECT_EQ(LinuxInstanceLock::RuntimeDir(&error), expected) << error;
     struct stat st {};
     ASSERT_EQ(lstat((dir + "/home/.cache").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);  // the folders below it are checked as they are used
     setenv("XDG_RUNTIME_DIR", "relative/path", 1);  // not absolute: not used
-    EXPECT_EQ(InstanceLock::RuntimeDir(), expected);
+    EXPECT_EQ(LinuxInstanceLock::RuntimeDir(), expected);
 
     // The single instance holds there.
     CSingleInstance first;

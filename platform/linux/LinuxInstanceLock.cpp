@@ -1,4 +1,4 @@
-#include "platform/InstanceLock.h"
+#include "platform/linux/LinuxInstanceLock.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace voldrane::platform {
+namespace voldrane::platform::linux_os {
 
 namespace {
 
@@ -20,18 +20,18 @@ void SetError(std::string* error, const std::string& what, int err) {
 
 }  // namespace
 
-InstanceLock::~InstanceLock() {
+LinuxInstanceLock::~LinuxInstanceLock() {
     Release();
 }
 
-void InstanceLock::Release() {
+void LinuxInstanceLock::Release() {
     if (m_fd >= 0) {
         ::close(m_fd);  // closing the only descriptor drops the lock
         m_fd = -1;
     }
 }
 
-bool InstanceLock::EnsurePrivateDir(const std::string& path, std::string* error) {
+bool LinuxInstanceLock::EnsurePrivateDir(const std::string& path, std::string* error) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
         SetError(error, "cannot create " + path, errno);
         return false;
@@ -52,7 +52,7 @@ bool InstanceLock::EnsurePrivateDir(const std::string& path, std::string* error)
     return true;
 }
 
-std::string InstanceLock::RuntimeDir(std::string* error) {
+std::string LinuxInstanceLock::RuntimeDir(std::string* error) {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
     if (xdg && xdg[0] == '/') return xdg;
     // Without one: a private folder in the user's cache folder. A fixed name in /tmp could be
@@ -96,14 +96,14 @@ std::string InstanceLock::RuntimeDir(std::string* error) {
     return dir;
 }
 
-InstanceLock::Result InstanceLock::Acquire(const std::string& name, std::string* error) {
+IInstanceLock::Result LinuxInstanceLock::Acquire(const std::string& name, std::string* error) {
     const std::string dir = RuntimeDir(error);
     if (dir.empty()) return Result::Failed;
     return AcquireIn(dir, name, error);
 }
 
-InstanceLock::Result InstanceLock::AcquireIn(const std::string& dir, const std::string& name,
-                                             std::string* error) {
+IInstanceLock::Result LinuxInstanceLock::AcquireIn(const std::string& dir, const std::string& name,
+                                                   std::string* error) {
     Release();
     const std::string path = dir + "/" + name;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -122,6 +122,14 @@ InstanceLock::Result InstanceLock::AcquireIn(const std::string& dir, const std::
     }
     m_fd = fd;
     return Result::Acquired;
+}
+
+}  // namespace voldrane::platform::linux_os
+
+namespace voldrane::platform {
+
+std::unique_ptr<IInstanceLock> CreateInstanceLock() {
+    return std::make_unique<linux_os::LinuxInstanceLock>();
 }
 
 }  // namespace voldrane::platform
