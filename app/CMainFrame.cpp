@@ -2,12 +2,12 @@
 
 #include <QString>
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 
 #include "app/DisplayText.h"
 #include "network/Detection.h"
 #include "network/Matching.h"
+#include "offices/OfficeLookup.h"
 #include "offices/OfficeStore.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -116,20 +116,6 @@ void CMainFrame::OnSettingsChanged() {
 
 namespace {
 
-// Key names compare as the store compares them: without regard to case.
-bool SameKey(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-int FindKey(const COfficeList& offices, const std::string& key) {
-    for (int p = 0; p < offices.GetSize(); ++p)
-        if (SameKey(offices.ElementAt(p).m_strKeyName, key)) return p;
-    return -1;
-}
-
 bool SameOffices(const COfficeList& a, const COfficeList& b) {
     if (a.GetSize() != b.GetSize()) return false;
     for (int p = 0; p < a.GetSize(); ++p) {
@@ -161,7 +147,7 @@ void CMainFrame::ReloadOffices() {
             fresh.Append(std::make_unique<COfficeNetwork>(mine));
             continue;
         }
-        const int q = unsaved ? FindKey(fresh, mine.m_strKeyName) : -1;
+        const int q = unsaved ? FindOfficeByKey(fresh, mine.m_strKeyName) : -1;
         if (q < 0) continue;  // nothing unsaved, or removed by another program meanwhile
         COfficeNetwork copy = mine;
         COfficeNetwork& theirs = fresh.ElementAt(q);
@@ -186,7 +172,7 @@ void CMainFrame::ReloadOffices() {
         appliedName = m_offices.ElementAt(m_nCurrentOffice).m_strOfficeName;
     }
     m_offices = std::move(fresh);
-    m_nCurrentOffice = appliedKey.empty() ? -1 : FindKey(m_offices, appliedKey);
+    m_nCurrentOffice = appliedKey.empty() ? -1 : FindOfficeByKey(m_offices, appliedKey);
 
     if (m_offices.IsEmpty()) {
         if (hadOffices) ShowNoOffices();

@@ -8,8 +8,8 @@
 
 #include "app/CTrayIcon.h"
 #include "app/ConfigDialogPlug.h"
-#include "network/CNetworkSettings.h"
 #include "network/OfficeSelection.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
 #include "platform/FileWatch.h"

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 #include "ui/ConfigHost.h"
 

@@ -18,7 +18,9 @@
 #include "network/Detection.h"
 #include "network/Matching.h"
 #include "offices/CRegistry.h"
+#include "offices/OfficeLookup.h"
 #include "offices/OfficeStore.h"
+#include "offices/OfficeValues.h"
 #include "offices/RegFile.h"
 #include "platform/Autostart.h"
 #include "platform/Platform.h"
@@ -26,18 +28,6 @@
 namespace voldrane::cli {
 
 namespace {
-
-using platform::RegOp;
-
-constexpr const char* kOfficeValueNames[9] = {"Office Name",     "IP Address",  "Subnet Mask",
-                                              "Default Gateway", "DHCP Server", "DNS Server 1",
-                                              "DNS Server 2",    "WINS Server", "Default Printer"};
-
-const std::string& OfficeText(const COfficeNetwork& o, int i) {
-    if (i == 0) return o.m_strOfficeName;
-    if (i == 8) return o.m_strDefaultPrinter;
-    return NetworkField(o.m_network, i - 1);
-}
 
 // The address options of add and edit, in the order of the seven network fields.
 constexpr const char* kAddressOptions[7] = {"ip",   "mask", "gateway", "dhcp",
@@ -51,24 +41,6 @@ const std::vector<OptionSpec> kOfficeOptions = {
 int Fail(const Command& self, std::ostream& err, const std::string& message, int code) {
     err << "voldranectl " << self.name << ": " << message << '\n';
     return code;
-}
-
-// Four decimal numbers 0-255 without leading zeros: the form the office dialog stores, and
-// one that the matcher's conversion cannot read as octal.
-bool IsDottedDecimal(const std::string& text) {
-    int parts = 0;
-    size_t i = 0;
-    while (true) {
-        const size_t start = i;
-        unsigned value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3)
-            value = value * 10 + static_cast<unsigned>(text[i++] - '0');
-        const size_t len = i - start;
-        if (len == 0 || value > 255 || (len > 1 && text[start] == '0')) return false;
-        if (++parts == 4) return i == text.size();
-        if (i >= text.size() || text[i] != '.') return false;
-        ++i;
-    }
 }
 
 // What the office dialog's address control makes of a detected text: its 32-bit value in
@@ -91,39 +63,12 @@ struct Session {
         return error.empty();
     }
 
-    // The office whose key name is `key`, compared as the store compares key names; -1 if none.
-    int Find(const std::string& key) const {
-        for (int i = 0; i < offices.GetSize(); ++i)
-            if (EqualRegNames(offices.ElementAt(i).m_strKeyName, key)) return i;
-        return -1;
-    }
+    int Find(const std::string& key) const { return FindOfficeByKey(offices, key); }
 };
 
 // At most `limit` bytes of `text`, for a message.
 std::string Shown(const std::string& text, size_t limit = 40) {
     return text.size() > limit ? text.substr(0, limit) + "..." : text;
-}
-
-// Why `text` cannot be the office's value number `field` (0 "Office Name", 1 to 7 the
-// network's addresses, 8 "Default Printer"); empty when it can. What add and edit refuse,
-// import refuses too.
-std::string OfficeTextProblem(int field, const std::string& text) {
-    if (field == 0 || field == 8) {
-        if (field == 0 && text.empty()) return "the office name must not be empty";
-        // A longer text would be stored, but read back as empty: the office would lose it.
-        if (text.size() > kMaxTextBytes)
-            return "at most " + std::to_string(kMaxTextBytes) + " bytes (this one has " +
-                   std::to_string(text.size()) + ")";
-        if (text.find('\0') != std::string::npos) return "a text with a zero byte inside";
-        return {};
-    }
-    // What detection gives, and an office made from that network stores, with one DNS server.
-    if (field == 6 && text == "N/A") return {};
-    if (!IsDottedDecimal(text)) {
-        return "\"" + Shown(text) +
-               "\" is not a dotted-decimal IPv4 address (such as 192.168.1.20)";
-    }
-    return {};
 }
 
 // Applies the add/edit options to `office`. Returns an error message, empty when all is well.
@@ -137,16 +82,17 @@ std::string ApplyOfficeOptions(const ParsedArgs& args, COfficeNetwork& office) {
     for (int i = 0; i < 7; ++i) {
         const auto value = args.Get(kAddressOptions[i]);
         if (!value) continue;
-        if (const std::string problem = OfficeTextProblem(i + 1, *value); !problem.empty())
+        if (const std::string problem = OfficeValueProblem(i + 1, *value); !problem.empty())
             return std::string("--") + kAddressOptions[i] + ": " + problem;
         NetworkField(office.m_network, i) = *value;
     }
-    for (const auto& [option, field] : {std::pair{"name", 0}, std::pair{"printer", 8}}) {
+    for (const auto& [option, place] :
+         {std::pair{"name", kOfficeNamePlace}, std::pair{"printer", kDefaultPrinterPlace}}) {
         const auto text = args.Get(option);
         if (!text) continue;
-        if (const std::string problem = OfficeTextProblem(field, *text); !problem.empty())
+        if (const std::string problem = OfficeValueProblem(place, *text); !problem.empty())
             return std::string("--") + option + ": " + problem;
-        (field == 0 ? office.m_strOfficeName : office.m_strDefaultPrinter) = *text;
+        OfficeValue(office, place) = *text;
     }
     return {};
 }
@@ -177,10 +123,10 @@ std::vector<COfficeNetwork> ReadImportedOffices(const RegKey& officesKey, Proble
     for (const RegKey& key : officesKey.subkeys) {
         COfficeNetwork& office = offices.emplace_back();
         office.m_strKeyName = key.name;
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < kOfficeValueCount; ++i) {
             const std::string where =
-                "office " + Shown(key.name) + ", \"" + kOfficeValueNames[i] + "\": ";
-            const RegNamedValue* v = key.FindValue(kOfficeValueNames[i]);
+                "office " + Shown(key.name) + ", \"" + kOfficeValues[i].name + "\": ";
+            const RegNamedValue* v = key.FindValue(kOfficeValues[i].name);
             if (!v) {
                 problems.Add(where + "missing");
                 continue;
@@ -190,13 +136,11 @@ std::vector<COfficeNetwork> ReadImportedOffices(const RegKey& officesKey, Proble
                 continue;
             }
             const std::string text(v->value.data.begin(), v->value.data.end());
-            if (std::string problem = OfficeTextProblem(i, text); !problem.empty()) {
+            if (std::string problem = OfficeValueProblem(i, text); !problem.empty()) {
                 problems.Add(where + problem);
                 continue;
             }
-            (i == 0   ? office.m_strOfficeName
-             : i == 8 ? office.m_strDefaultPrinter
-                      : NetworkField(office.m_network, i - 1)) = text;
+            OfficeValue(office, i) = text;
         }
     }
     return offices;
@@ -250,7 +194,8 @@ int RunList(const Command& self, const std::vector<std::string>& args, std::ostr
             const COfficeNetwork& o = s.offices.ElementAt(i);
             nlohmann::ordered_json j;
             j["Key"] = o.m_strKeyName;
-            for (int v = 0; v < 9; ++v) j[kOfficeValueNames[v]] = OfficeText(o, v);
+            for (int v = 0; v < kOfficeValueCount; ++v)
+                j[kOfficeValues[v].name] = OfficeValue(o, v);
             list.push_back(std::move(j));
         }
         // Texts read from a hand-edited store need not be UTF-8: replace what is not.
@@ -261,9 +206,9 @@ int RunList(const Command& self, const std::vector<std::string>& args, std::ostr
         const COfficeNetwork& o = s.offices.ElementAt(i);
         if (i > 0) out << '\n';
         out << o.m_strKeyName << "  " << o.m_strOfficeName << '\n';
-        for (int v = 1; v < 9; ++v) {
-            const std::string label = kOfficeValueNames[v];
-            out << "    " << label << std::string(17 - label.size(), ' ') << OfficeText(o, v)
+        for (int v = 1; v < kOfficeValueCount; ++v) {
+            const std::string label = kOfficeValues[v].name;
+            out << "    " << label << std::string(17 - label.size(), ' ') << OfficeValue(o, v)
                 << '\n';
         }
     }
@@ -371,17 +316,17 @@ int RunSet(const Command& self, const std::vector<std::string>& args, std::ostre
     if (pos[0] == "auto-detect") {
         if (pos.size() != 2 || (pos[1] != "on" && pos[1] != "off") || parsed->Has("clear"))
             return UsageError(self, err, "auto-detect takes on or off");
-        const uint8_t value = pos[1] == "on" ? 1 : 0;
-        // Unlike the dialog's DWORD write, this creates the key when it is missing.
-        result = s.registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
-                                   {RegOp::SetValue,
-                                    kAppKey,
-                                    kAutoDetectValue,
-                                    {platform::kRegDword, {value, 0, 0, 0}}}});
+        std::string error;
+        if (!WriteAutoDetect(s.registry, pos[1] == "on", &error))
+            return Fail(self, err, error, kExitFailure);
+        return kExitOk;
     } else if (pos[0] == "default-office") {
         if (parsed->Has("clear")) {
             if (pos.size() != 1) return UsageError(self, err, "give either a key or --clear");
-            result = s.registry.Apply({{RegOp::DeleteValue, kAppKey, kDefaultOfficeValue, {}}});
+            std::string error;
+            if (!WriteDefaultOffice(s.registry, std::nullopt, &error))
+                return Fail(self, err, error, kExitFailure);
+            return kExitOk;
         } else {
             if (pos.size() != 2)
                 return UsageError(self, err, "default-office takes an office's key or --clear");
@@ -390,13 +335,10 @@ int RunSet(const Command& self, const std::vector<std::string>& args, std::ostre
             const int position = s.Find(pos[1]);
             if (position < 0)
                 return Fail(self, err, "no office has the key \"" + pos[1] + "\"", kExitUsage);
-            // The tray program compares this text with key names exactly: store the key as it is.
-            const std::string& key = s.offices.ElementAt(position).m_strKeyName;
-            result = s.registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
-                                       {RegOp::SetValue,
-                                        kAppKey,
-                                        kDefaultOfficeValue,
-                                        {platform::kRegSz, {key.begin(), key.end()}}}});
+            // The key as it is stored, not as it was typed.
+            if (!WriteDefaultOffice(s.registry, s.offices.ElementAt(position).m_strKeyName, &error))
+                return Fail(self, err, error, kExitFailure);
+            return kExitOk;
         }
     } else {
         return UsageError(self, err, "unknown setting \"" + pos[0] + "\"");

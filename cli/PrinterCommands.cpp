@@ -8,8 +8,8 @@
 #include "network/Matching.h"
 #include "network/OfficeSelection.h"
 #include "offices/CRegistry.h"
+#include "offices/OfficeLookup.h"
 #include "offices/OfficeStore.h"
-#include "offices/RegFile.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
@@ -82,12 +82,7 @@ int RunApply(const Command& self, const std::vector<std::string>& args, std::ost
     std::string error;
     if (!LoadStoredOffices(offices, error)) return Fail(self, err, error, kExitFailure);
 
-    // A key name (as the store compares them), else the first office of exactly that name.
-    int position = -1;
-    for (int i = 0; i < offices.GetSize() && position < 0; ++i)
-        if (EqualRegNames(offices.ElementAt(i).m_strKeyName, wanted)) position = i;
-    for (int i = 0; i < offices.GetSize() && position < 0; ++i)
-        if (offices.ElementAt(i).m_strOfficeName == wanted) position = i;
+    const int position = FindOfficeByKeyOrName(offices, wanted);
     if (position < 0)
         return Fail(self, err,
                     "no office has the key or the name \"" + wanted + "\" (see voldranectl list)",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "platform/NetworkSource.h"
 
 namespace voldrane {

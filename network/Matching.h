@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 
 namespace voldrane {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 
 namespace voldrane {
 

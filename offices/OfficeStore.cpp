@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "offices/OfficeValues.h"
+
 namespace voldrane {
 
 using platform::kRegDword;
@@ -11,34 +13,19 @@ using platform::RegOp;
 
 namespace {
 
-// Values of an office key, in the order they are written and read.
-constexpr int kOfficeValueCount = 9;
-
 std::string OfficePath(const std::string& keyName) {
     return std::string(kOfficesKey) + "\\" + keyName;
 }
 
-const char* OfficeValueName(int i) {
-    if (i == 0) return "Office Name";
-    if (i == kOfficeValueCount - 1) return "Default Printer";
-    return kNetworkValueNames[i - 1];
-}
-
-std::string& OfficeField(COfficeNetwork& office, int i) {
-    if (i == 0) return office.m_strOfficeName;
-    if (i == kOfficeValueCount - 1) return office.m_strDefaultPrinter;
-    return NetworkField(office.m_network, i - 1);
-}
-
-const std::string& OfficeField(const COfficeNetwork& office, int i) {
-    return OfficeField(const_cast<COfficeNetwork&>(office), i);
+const char* OfficeValueName(int place) {
+    return kOfficeValues[place].name;
 }
 
 // The nine value writes of one office.
 void AppendValueOps(std::vector<RegOp>& ops, const COfficeNetwork& office,
                     const std::string& path) {
     for (int i = 0; i < kOfficeValueCount; ++i) {
-        const std::string& text = OfficeField(office, i);
+        const std::string& text = OfficeValue(office, i);
         ops.push_back(
             {RegOp::SetValue, path, OfficeValueName(i), {kRegSz, {text.begin(), text.end()}}});
     }
@@ -59,6 +46,12 @@ bool Outcome(const RegApplyResult& r, size_t first, const std::string& keyName,
         }
     }
     return true;
+}
+
+// True when the store was written; otherwise sets `error` to why not.
+bool Written(const RegApplyResult& r, std::string* error) {
+    if (!r.written && error) *error = r.error;
+    return r.written;
 }
 
 std::string HexName(std::time_t t) {
@@ -86,7 +79,7 @@ void LoadOffices(CRegistry& registry, COfficeList& offices) {
         for (int i = 0; i < kOfficeValueCount; ++i) {
             std::string text;  // stays empty when the value cannot be read
             registry.ReadString(path, OfficeValueName(i), text);
-            OfficeField(*office, i) = std::move(text);
+            OfficeValue(*office, i) = std::move(text);
         }
         offices.Append(std::move(office));
     }
@@ -97,7 +90,7 @@ bool ReadOffice(CRegistry& registry, COfficeNetwork& office) {
     const std::string path = OfficePath(office.m_strKeyName);
     if (!registry.Store().KeyExists(path)) return false;
     for (int i = 0; i < kOfficeValueCount; ++i)
-        registry.ReadString(path, OfficeValueName(i), OfficeField(office, i));
+        registry.ReadString(path, OfficeValueName(i), OfficeValue(office, i));
     return true;
 }
 
@@ -142,7 +135,7 @@ bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
     for (int i = 0; i < kOfficeValueCount; ++i) {
         const auto stored = registry.Store().QueryValue(path, OfficeValueName(i));
         if (!fields[static_cast<size_t>(i)] && stored && stored->type == kRegSz) continue;
-        const std::string& text = OfficeField(office, i);
+        const std::string& text = OfficeValue(office, i);
         ops.push_back(
             {RegOp::SetValue, path, OfficeValueName(i), {kRegSz, {text.begin(), text.end()}}});
     }
@@ -168,12 +161,8 @@ bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
 std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b) {
     std::array<bool, 9> differ{};
     for (int i = 0; i < kOfficeValueCount; ++i)
-        differ[static_cast<size_t>(i)] = OfficeField(a, i) != OfficeField(b, i);
+        differ[static_cast<size_t>(i)] = OfficeValue(a, i) != OfficeValue(b, i);
     return differ;
-}
-
-std::string& OfficeValue(COfficeNetwork& office, int place) {
-    return OfficeField(office, place);
 }
 
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now) {
@@ -227,16 +216,25 @@ bool ReadAutoDetect(CRegistry& registry) {
 }
 
 bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
-    const uint32_t n = on ? 1 : 0;
-    const auto r = registry.Apply({{RegOp::SetValue,
+    const uint8_t n = on ? 1 : 0;
+    return Written(
+        registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
+                        {RegOp::SetValue, kAppKey, kAutoDetectValue, {kRegDword, {n, 0, 0, 0}}}}),
+        error);
+}
+
+bool WriteDefaultOffice(CRegistry& registry, const std::optional<std::string>& key,
+                        std::string* error) {
+    // Removing a value that is not there (any more) is what was asked for.
+    if (!key)
+        return Written(registry.Apply({{RegOp::DeleteValue, kAppKey, kDefaultOfficeValue, {}}}),
+                       error);
+    return Written(registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
+                                   {RegOp::SetValue,
                                     kAppKey,
-                                    kAutoDetectValue,
-                                    {kRegDword, {static_cast<uint8_t>(n), 0, 0, 0}}}});
-    if (r.written && !r.succeeded.at(0)) {
-        if (error) *error = std::string("the key ") + kAppKey + " does not exist";
-        return false;
-    }
-    return Outcome(r, 0, "", error);
+                                    kDefaultOfficeValue,
+                                    {kRegSz, {key->begin(), key->end()}}}}),
+                   error);
 }
 
 std::string ReadDefaultOffice(CRegistry& registry) {

@@ -2,11 +2,13 @@
 
 #include <array>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
+#include "offices/OfficeValues.h"
 
 namespace voldrane {
 
@@ -46,8 +48,6 @@ bool UpdateOffice(CRegistry& registry, const COfficeNetwork& office,
 
 // Which of the nine values (numbered as for UpdateOffice) differ between two records.
 std::array<bool, 9> DifferentValues(const COfficeNetwork& a, const COfficeNetwork& b);
-// The value at a place of the office key (numbered as for UpdateOffice).
-std::string& OfficeValue(COfficeNetwork& office, int place);
 
 // The creation time as "%X"; when a key of that name exists, the next free second.
 std::string MakeOfficeKeyName(CRegistry& registry, std::time_t now);
@@ -63,9 +63,16 @@ bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error =
 
 // "Auto Detect": on unless stored as a DWORD 0.
 bool ReadAutoDetect(CRegistry& registry);
-// Stores "Auto Detect" as 0 or 1 (the key must exist, as the registry's DWORD write wants).
-bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error = nullptr);
 // "Default Office"; empty when absent or not text.
 std::string ReadDefaultOffice(CRegistry& registry);
+
+// The only writers of the two settings, for every program. Each makes the program's key when
+// it is missing, and is false with `error` when the store cannot be written.
+// "Auto Detect" as the DWORD 0 or 1.
+bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error = nullptr);
+// "Default Office" as the text `key`, byte for byte (the tray program compares it with key
+// names exactly); nullopt removes the value.
+bool WriteDefaultOffice(CRegistry& registry, const std::optional<std::string>& key,
+                        std::string* error = nullptr);
 
 }  // namespace voldrane

@@ -167,6 +167,23 @@ TEST_F(StoreTest, AutoDetectAndDefaultOfficeSettings) {
     EXPECT_EQ(ReadDefaultOffice(reg), "");
 }
 
+// The one writer of each setting, for the dialog and voldranectl alike.
+TEST_F(StoreTest, SettingsWritersMakeTheProgramsKeyWhenItIsMissing) {
+    ASSERT_FALSE(store.KeyExists(kApp));
+    std::string error;
+    EXPECT_TRUE(WriteAutoDetect(reg, false, &error)) << error;
+    EXPECT_FALSE(ReadAutoDetect(reg));
+
+    store.Apply({{RegOp::DeleteKey, kApp, {}, {}}});
+    ASSERT_FALSE(store.KeyExists(kApp));
+    EXPECT_TRUE(WriteDefaultOffice(reg, "3fF3", &error)) << error;
+    EXPECT_EQ(store.QueryValue(kApp, kDefaultOfficeValue)->data,
+              (std::vector<uint8_t>{'3', 'f', 'F', '3'}));  // byte for byte
+    EXPECT_TRUE(WriteDefaultOffice(reg, std::nullopt, &error)) << error;
+    EXPECT_FALSE(store.QueryValue(kApp, kDefaultOfficeValue));
+    EXPECT_TRUE(WriteDefaultOffice(reg, std::nullopt, &error)) << error;  // gone already: fine
+}
+
 TEST_F(StoreTest, LoadsEveryOfficeInKeyOrderWithUnreadableValuesEmpty) {
     // 70 offices: more than the 64 a fixed array would hold.
     for (int i = 69; i >= 0; --i) {

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <string>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 #include "ui/ConfigHost.h"
 

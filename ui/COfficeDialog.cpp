@@ -13,6 +13,7 @@
 
 #include "offices/CRegistry.h"
 #include "offices/OfficeStore.h"
+#include "offices/OfficeValues.h"
 #include "printers/CPrinterList.h"
 #include "res/Strings.h"
 #include "ui/DialogSupport.h"
@@ -53,8 +54,8 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, QWidget* parent)
     auto* nameLabel = new QLabel(tr("Name"), this);
     m_editName = new QLineEdit(this);
     m_editName->setObjectName(QStringLiteral("name"));
-    m_editName->setValidator(
-        new Utf8LengthValidator(static_cast<qsizetype>(kMaxTextBytes), m_editName));
+    m_editName->setValidator(new Utf8LengthValidator(
+        static_cast<qsizetype>(kOfficeValues[kOfficeNamePlace].maxBytes), m_editName));
     nameLabel->setBuddy(m_editName);
     m_editName->setWhatsThis(tr("The office's name, as the tray menu and its tooltip show it."));
 
@@ -293,17 +294,17 @@ void COfficeDialog::OnApply() {
     if (!m_pOffice) return;
     m_strName = m_editName->text().toStdString();
     m_nPrinter = m_comboPrinter->currentIndex();
-    const std::array<std::string, 9> now = ControlValues();
+    const std::array<std::string, kOfficeValueCount> now = ControlValues();
     // An office being edited takes only the values the user changed, so that a save writes
     // nothing else over what another program stored meanwhile, and a value the controls show
     // in another form ("N/A" as 255.255.255.255, a printer not installed here as the default
     // printer) stays as it was.
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < kOfficeValueCount; ++i) {
         const auto k = static_cast<size_t>(i);
         const bool changed = now[k] != m_shown[k];
         if (!changed && !m_changed[k] && !m_bNewOffice) continue;
         m_changed[k] = true;
-        if (i == 8) {
+        if (i == kDefaultPrinterPlace) {
             // Without a chosen printer (none installed, or the office's is gone) the office
             // keeps the printer it had.
             if (m_nPrinter >= 0 && m_nPrinter < m_nPrinterCount)
@@ -314,7 +315,7 @@ void COfficeDialog::OnApply() {
     }
 }
 
-std::array<std::string, 9> COfficeDialog::ControlValues() const {
+std::array<std::string, kOfficeValueCount> COfficeDialog::ControlValues() const {
     const int printer = m_comboPrinter->currentIndex();
     return {m_editName->text().toStdString(),
             m_ctlIPAddress->Text().toStdString(),

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
+#include "offices/OfficeValues.h"
 #include "platform/Spooler.h"
 
 class QComboBox;
@@ -75,7 +76,7 @@ class COfficeDialog : public QDialog {
     std::vector<QWidget*> PrintersControls() const;
     std::vector<QWidget*> NetworkControls() const;
     // The nine values as the controls show them now; the printer "" when none is chosen.
-    std::array<std::string, 9> ControlValues() const;
+    std::array<std::string, kOfficeValueCount> ControlValues() const;
 
     platform::ISpooler& m_spooler;
     std::function<void(const std::string&)> m_showHelp;
@@ -116,7 +117,8 @@ class COfficeDialog : public QDialog {
     std::string m_addrIPAddress;
     bool m_bInitialised = false;
 
-    std::array<std::string, 9> m_shown;  // ControlValues() when the dialog was filled
+    std::array<std::string, kOfficeValueCount>
+        m_shown;  // ControlValues() when the dialog was filled
     std::array<bool, 9> m_changed{};
     bool m_bNewOffice = false;  // takes every value the controls show
 };

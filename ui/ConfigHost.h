@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "network/CNetworkSettings.h"
+#include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
 #include "platform/Spooler.h"
