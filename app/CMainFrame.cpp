@@ -94,6 +94,8 @@ void CMainFrame::RunConfigDialog(bool bAddCurrentNetwork) {
     if (m_bReloadPending || (m_settingsWatch && m_settingsWatch->Pending())) ReloadOffices();
     std::unique_ptr<IConfigDialog> dialog = m_services.makeConfigDialog();
     m_pConfigDialog = dialog.get();
+    // "New" from the current network means the network as it is now, not as it was at start.
+    m_currentNetwork = DetectNetworkSettings(m_services.network);
     dialog->SetOfficeList(m_offices);
     dialog->SetCurrentNetwork(m_currentNetwork);
     dialog->Run(bAddCurrentNetwork, this);
@@ -217,6 +219,8 @@ void CMainFrame::OnConfigureNetworks() {
 void CMainFrame::OnUseNetwork(int command) {
     if (command == res::ID_NETWORK_AUTODETECT) {
         m_bAutoDetect = true;
+        // The machine may have moved since start: match the network as it is now.
+        m_currentNetwork = DetectNetworkSettings(m_services.network);
         m_nCurrentOffice = FindMatchingOffice();
         if (m_nCurrentOffice >= 0)
             SelectOffice(m_nCurrentOffice);

@@ -305,6 +305,29 @@ TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
     EXPECT_TRUE(Ticked().empty());
 }
 
+// A laptop that moved after start: "Auto-Detect" and the dialog's "New" see where it is now.
+TEST_F(MainFrameTest, AutoDetectAndTheDialogReadTheNetworkAgain) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_network.adapters = std::vector{Adapter("Ethernet", "10.9.9.30", "255.255.255.0")};
+    m_network.dns = std::vector<std::string>{"10.9.9.1", "10.9.9.2"};
+
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Elsewhere");
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    m_network.adapters = std::vector{Adapter("Ethernet", "10.5.5.30", "255.255.255.0")};
+    std::string seen;
+    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
+        seen = host.CurrentNetwork().m_strIPAddress;
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    EXPECT_EQ(seen, "10.5.5.30");
+}
+
 TEST_F(MainFrameTest, OfficesFromPosition100OnAreShownDisabled) {
     std::vector<COfficeNetwork> offices;
     char key[16];
