@@ -1,6 +1,8 @@
 #include "app/CMainFrame.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <iostream>
@@ -36,10 +38,31 @@ MenuEntry Separator() {
     return e;
 }
 
+// The settle timer on the event loop.
+class QtSettleTimer final : public ISettleTimer {
+  public:
+    explicit QtSettleTimer(std::function<void()> expired) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, std::move(expired));
+        m_clock.start();
+    }
+    int64_t NowMs() const override { return m_clock.elapsed(); }
+    void Start(int ms) override { m_timer.start(ms); }
+
+  private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};
+
 }  // namespace
 
 CMainFrame::CMainFrame(FrameServices services)
-    : m_services(std::move(services)), m_trayIcon(m_services.area) {
+    : m_services(std::move(services)),
+      m_trayIcon(m_services.area),
+      m_followTimer(m_services.makeSettleTimer
+                        ? m_services.makeSettleTimer([this] { OnFollowTimer(); })
+                        : std::make_unique<QtSettleTimer>([this] { OnFollowTimer(); })),
+      m_follower(*this, *m_followTimer) {
     LoadOffices(m_services.registry, m_offices);
     m_currentNetwork = DetectNetworkSettings(m_services.network);
 }
@@ -49,6 +72,7 @@ CMainFrame::~CMainFrame() = default;
 int CMainFrame::OnCreate() {
     m_bAutoDetect = ReadAutoDetect(m_services.registry);
     m_bStoredAutoDetect = m_bAutoDetect;
+    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
 
     if (!m_trayIcon.Create(this, "", res::IDI_OFFICE, res::kTrayIconId)) return -1;
     UpdateMenu();
@@ -103,6 +127,28 @@ void CMainFrame::RunConfigDialog(bool bAddCurrentNetwork) {
     // The dialog may have added, renamed or deleted offices.
     UpdateMenu();
     if (m_bReloadPending) ReloadOffices();
+    if (m_bFollowPending) OnFollowTimer();
+}
+
+void CMainFrame::WatchNetwork(std::unique_ptr<platform::INetworkWatch> watch) {
+    m_networkWatch = std::move(watch);
+}
+
+void CMainFrame::OnFollowTimer() {
+    // Positions must stay valid under the open dialog: follow once it has closed.
+    m_bFollowPending = m_pConfigDialog != nullptr;
+    if (!m_bFollowPending) m_follower.Settled();
+}
+
+int CMainFrame::MatchNetworkNow() {
+    m_currentNetwork = DetectNetworkSettings(m_services.network);
+    return FindMatchingOffice();
+}
+
+void CMainFrame::ShowFollowedNoMatch() {
+    m_nCurrentOffice = -1;
+    ShowNotRecognised();
+    UpdateMenu();
 }
 
 void CMainFrame::WatchSettings(std::unique_ptr<platform::IFileWatch> watch) {
@@ -173,6 +219,7 @@ void CMainFrame::ReloadOffices() {
         theirs.m_unsavedValues = mine.m_unsavedValues;
     }
 
+    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
     // "Auto Detect" changed in the store: by another program, or by the dialog's Close.
     const bool storedAutoDetect = ReadAutoDetect(m_services.registry);
     const bool autoDetectChanged = storedAutoDetect != m_bStoredAutoDetect;

@@ -9,11 +9,13 @@
 #include "app/CTrayIcon.h"
 #include "app/ConfigDialogPlug.h"
 #include "network/CNetworkSettings.h"
+#include "network/NetworkFollower.h"
 #include "network/OfficeSelection.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
 #include "platform/FileWatch.h"
 #include "platform/NetworkSource.h"
+#include "platform/NetworkWatch.h"
 #include "platform/NotificationArea.h"
 #include "platform/Spooler.h"
 #include "ui/ConfigHost.h"
@@ -32,6 +34,8 @@ struct FrameServices {
     std::function<void(const std::string&)> showHelp;  // the manual at a page ("" contents)
     std::function<void()> exit;                        // "Exit": end the event loop
     std::ostream* out = nullptr;                       // the matcher's line; nullptr: stdout
+    // The settle timer for following the network, calling `expired`; empty: the event loop's.
+    std::function<std::unique_ptr<ISettleTimer>(std::function<void()> expired)> makeSettleTimer;
 };
 
 // The program's hidden hub: owns the offices, the network read at start and the tray icon,
@@ -39,7 +43,8 @@ struct FrameServices {
 // commands.
 class CMainFrame final : public platform::INotificationOwner,
                          public ui::IConfigHost,
-                         private ISelectionDisplay {
+                         private ISelectionDisplay,
+                         private IFollowTarget {
   public:
     // Loads the offices and reads the network; no icon yet.
     explicit CMainFrame(FrameServices services);
@@ -91,6 +96,13 @@ class CMainFrame final : public platform::INotificationOwner,
     // not store yet stay; an unreadable file changes nothing.
     void ReloadOffices();
 
+    // Takes over the network's events, whose calls go to OnNetworkChanged.
+    void WatchNetwork(std::unique_ptr<platform::INetworkWatch> watch);
+    // The network may have changed: with "Follow Network" and automatic detection on, the
+    // office is detected again once the network has settled.
+    void OnNetworkChanged() { m_follower.NetworkChanged(); }
+    bool GetFollowNetwork() const { return m_bFollowNetwork; }
+
     // An office name as a menu entry shows it: control characters as spaces, bytes that are
     // not UTF-8 as U+FFFD, '&' doubled (a single one would mark a keyboard shortcut), names
     // of more than 64 characters cut with "...".
@@ -102,6 +114,14 @@ class CMainFrame final : public platform::INotificationOwner,
     void AskToAddCurrentNetwork();
     void RunConfigDialog(bool bAddCurrentNetwork);
     void UpdateMenu();
+    void OnFollowTimer();
+
+    // IFollowTarget
+    bool Following() override { return m_bAutoDetect && m_bFollowNetwork; }
+    int MatchNetworkNow() override;
+    int AppliedOffice() const override { return m_nCurrentOffice; }
+    void ApplyFollowedOffice(int position) override { SelectOffice(position); }
+    void ShowFollowedNoMatch() override;
 
     FrameServices m_services;
     CTrayIcon m_trayIcon;
@@ -112,6 +132,11 @@ class CMainFrame final : public platform::INotificationOwner,
     CNetworkSettings m_currentNetwork;
     bool m_bStoredAutoDetect = true;  // "Auto Detect" as last read from the store
     bool m_bReloadPending = false;    // the file changed while the dialog was open
+    bool m_bFollowNetwork = false;    // "Follow Network" as last read from the store
+    bool m_bFollowPending = false;    // the network settled while the dialog was open
+    std::unique_ptr<ISettleTimer> m_followTimer;
+    CNetworkFollower m_follower;
+    std::unique_ptr<platform::INetworkWatch> m_networkWatch;
     // Last: it goes first, before anything its call touches.
     std::unique_ptr<platform::IFileWatch> m_settingsWatch;
 };

@@ -10,6 +10,7 @@
 #include "offices/CRegistry.h"
 #include "platform/FileWatch.h"
 #include "platform/GuiPlatform.h"
+#include "platform/NetworkEvents.h"
 #include "platform/Platform.h"
 #include "res/Icons.h"
 #include "res/Resource.h"
@@ -85,6 +86,7 @@ bool CSwitcherApp::InitInstance() {
             QCoreApplication::exit(0);
         },
         nullptr,
+        {},  // the event loop's settle timer
     });
     ReportStoreProblems();
     // Offices that voldranectl (or a second login's copy) adds, edits or removes reach the
@@ -93,6 +95,14 @@ bool CSwitcherApp::InitInstance() {
     m_pMainFrame->WatchSettings(platform::WatchFile(m_store->FilePath(), kSettingsQuietMs,
                                                     kSettingsMaxDelayMs,
                                                     [frame] { frame->OnSettingsChanged(); }));
+    // The network's events, for following it; without them the office is read at start and
+    // on "Auto-Detect" only.
+    std::string eventsError;
+    auto events = platform::OpenNetworkEvents("", &eventsError);
+    if (!events)
+        std::cerr << "voldrane: network changes cannot be followed: " << eventsError << '\n';
+    m_pMainFrame->WatchNetwork(
+        platform::WatchNetwork(std::move(events), [frame] { frame->OnNetworkChanged(); }));
 
     if (m_pMainFrame->OnCreate() != 0) {
         std::cerr << "voldrane: the icon could not be added to the system tray\n";

@@ -1,4 +1,5 @@
 // The office commands: they read and change the same settings store as the tray program.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -236,20 +237,27 @@ int RunSet(const Command& self, const std::vector<std::string>& args, std::ostre
     if (!parsed) return UsageError(self, err, "");
     const auto& pos = parsed->positionals;
     if (pos.empty())
-        return UsageError(self, err, "name the setting: auto-detect or default-office");
+        return UsageError(
+            self, err, "name the setting: auto-detect, follow-network, notify or default-office");
     Session s;
     platform::RegApplyResult result;
 
-    if (pos[0] == "auto-detect") {
+    // The on/off switches, by their name here and in the store.
+    static const std::pair<const char*, const char*> kSwitches[] = {
+        {"auto-detect", kAutoDetectValue},
+        {"follow-network", kFollowNetworkValue},
+        {"notify", kNotifyValue},
+    };
+    const auto sw = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                 [&](const auto& e) { return pos[0] == e.first; });
+    if (sw != std::end(kSwitches)) {
         if (pos.size() != 2 || (pos[1] != "on" && pos[1] != "off") || parsed->Has("clear"))
-            return UsageError(self, err, "auto-detect takes on or off");
+            return UsageError(self, err, pos[0] + " takes on or off");
         const uint8_t value = pos[1] == "on" ? 1 : 0;
         // Unlike the dialog's DWORD write, this creates the key when it is missing.
-        result = s.registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
-                                   {RegOp::SetValue,
-                                    kAppKey,
-                                    kAutoDetectValue,
-                                    {platform::kRegDword, {value, 0, 0, 0}}}});
+        result = s.registry.Apply(
+            {{RegOp::CreateKey, kAppKey, {}, {}},
+             {RegOp::SetValue, kAppKey, sw->second, {platform::kRegDword, {value, 0, 0, 0}}}});
     } else if (pos[0] == "default-office") {
         if (parsed->Has("clear")) {
             if (pos.size() != 1) return UsageError(self, err, "give either a key or --clear");

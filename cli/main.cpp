@@ -25,13 +25,15 @@ const Command kCommands[] = {
      "[--dhcp D] [--dns1 A] [--dns2 A] [--wins A]",
      RunEdit},
     {"remove", "remove KEY", RunRemove},
-    {"set", "set auto-detect on|off  |  set default-office KEY|--clear", RunSet},
+    {"set", "set auto-detect|follow-network|notify on|off  |  set default-office KEY|--clear",
+     RunSet},
     {"match", "match [--explain]", RunMatch},
     {"export", "export [FILE]", RunExport},
     {"import", "import FILE", RunImport},
     {"printers", "printers [--json]", RunPrinters},
     {"apply", "apply OFFICE", RunApply},
     {"auto", "auto", RunAuto},
+    {"watch", "watch", RunWatch},
 };
 
 // For the programs of this package only, hence not in the usage text.

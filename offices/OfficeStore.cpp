@@ -220,23 +220,49 @@ bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error) 
     return AddOffices(registry, {&office}, std::time(nullptr), error);
 }
 
-bool ReadAutoDetect(CRegistry& registry) {
-    uint32_t value = 1;  // absent, or not a number: on
-    registry.ReadDWORD(kAppKey, kAutoDetectValue, value);
+namespace {
+
+bool ReadSwitch(CRegistry& registry, const char* name, bool absent) {
+    uint32_t value = absent ? 1 : 0;  // absent, or not a number
+    registry.ReadDWORD(kAppKey, name, value);
     return value != 0;
 }
 
-bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
+bool WriteSwitch(CRegistry& registry, const char* name, bool on, std::string* error) {
     const uint32_t n = on ? 1 : 0;
-    const auto r = registry.Apply({{RegOp::SetValue,
-                                    kAppKey,
-                                    kAutoDetectValue,
-                                    {kRegDword, {static_cast<uint8_t>(n), 0, 0, 0}}}});
+    const auto r = registry.Apply(
+        {{RegOp::SetValue, kAppKey, name, {kRegDword, {static_cast<uint8_t>(n), 0, 0, 0}}}});
     if (r.written && !r.succeeded.at(0)) {
         if (error) *error = std::string("the key ") + kAppKey + " does not exist";
         return false;
     }
     return Outcome(r, 0, "", error);
+}
+
+}  // namespace
+
+bool ReadAutoDetect(CRegistry& registry) {
+    return ReadSwitch(registry, kAutoDetectValue, true);
+}
+
+bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kAutoDetectValue, on, error);
+}
+
+bool ReadFollowNetwork(CRegistry& registry) {
+    return ReadSwitch(registry, kFollowNetworkValue, false);
+}
+
+bool WriteFollowNetwork(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kFollowNetworkValue, on, error);
+}
+
+bool ReadNotify(CRegistry& registry) {
+    return ReadSwitch(registry, kNotifyValue, true);
+}
+
+bool WriteNotify(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kNotifyValue, on, error);
 }
 
 std::string ReadDefaultOffice(CRegistry& registry) {

@@ -14,6 +14,8 @@ inline constexpr const char* kAppKey = "SOFTWARE\\Kestamor\\Voldrane";
 inline constexpr const char* kOfficesKey = "SOFTWARE\\Kestamor\\Voldrane\\Offices";
 inline constexpr const char* kAutoDetectValue = "Auto Detect";
 inline constexpr const char* kDefaultOfficeValue = "Default Office";
+inline constexpr const char* kFollowNetworkValue = "Follow Network";
+inline constexpr const char* kNotifyValue = "Notify";
 
 // Appends every stored office to `offices`, in the store's enumeration order (ascending key
 // name, which is creation order for generated names). Creates the Offices key if missing.
@@ -65,6 +67,13 @@ bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error =
 bool ReadAutoDetect(CRegistry& registry);
 // Stores "Auto Detect" as 0 or 1 (the key must exist, as the registry's DWORD write wants).
 bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error = nullptr);
+// "Follow Network": off unless stored as a DWORD other than 0, so that settings from before
+// it existed keep reading the network only when asked.
+bool ReadFollowNetwork(CRegistry& registry);
+bool WriteFollowNetwork(CRegistry& registry, bool on, std::string* error = nullptr);
+// "Notify": on unless stored as a DWORD 0.
+bool ReadNotify(CRegistry& registry);
+bool WriteNotify(CRegistry& registry, bool on, std::string* error = nullptr);
 // "Default Office"; empty when absent or not text.
 std::string ReadDefaultOffice(CRegistry& registry);
 

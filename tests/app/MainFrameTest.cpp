@@ -65,6 +65,26 @@ COfficeNetwork Office(const std::string& key, const std::string& name, const std
     return o;
 }
 
+// The follower's settle timer, expired by the test's hand.
+struct SettleLog {
+    std::function<void()> expired;
+    bool armed = false;
+    void Expire() {
+        ASSERT_TRUE(armed) << "nothing was waiting to settle";
+        armed = false;
+        expired();
+    }
+};
+class HandTimer final : public ISettleTimer {
+  public:
+    explicit HandTimer(SettleLog& log) : m_log(log) {}
+    int64_t NowMs() const override { return 0; }
+    void Start(int) override { m_log.armed = true; }
+
+  private:
+    SettleLog& m_log;
+};
+
 class MainFrameTest : public CupsTest {
   protected:
     void SetUp() override {
@@ -103,6 +123,10 @@ class MainFrameTest : public CupsTest {
             [this](const std::string& page) { m_helpPages.push_back(page); },
             [this] { ++m_exits; },
             &m_out,
+            [this](std::function<void()> expired) {
+                m_settle.expired = std::move(expired);
+                return std::make_unique<HandTimer>(m_settle);
+            },
         });
         EXPECT_EQ(m_frame->OnCreate(), expectCreated ? 0 : -1);
         return *m_frame;
@@ -136,6 +160,7 @@ class MainFrameTest : public CupsTest {
     int m_exits = 0;
     std::vector<std::string> m_helpPages;
     std::ostringstream m_out;
+    SettleLog m_settle;
     std::unique_ptr<CMainFrame> m_frame;
 };
 
@@ -328,6 +353,49 @@ TEST_F(MainFrameTest, AutoDetectAndTheDialogReadTheNetworkAgain) {
     EXPECT_EQ(seen, "10.5.5.30");
 }
 
+TEST_F(MainFrameTest, FollowsTheNetworkWhenSwitchedOnButNeverOverAUsersChoice) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Start();
+    auto moveTo = [this](const std::string& net) {
+        m_network.adapters = std::vector{Adapter("Ethernet", net + "30", "255.255.255.0")};
+        m_network.dns = std::vector<std::string>{net + "1", net + "2"};
+        m_frame->OnNetworkChanged();
+        m_settle.Expire();
+    };
+    moveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0) << "following is off until switched on";
+
+    ASSERT_TRUE(WriteFollowNetwork(*m_registry, true));  // as voldranectl or the dialog
+    m_frame->OnSettingsChanged();
+    moveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Elsewhere");
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    moveTo("10.5.5.");  // no office here: said so, and the printer stays
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kCannotDetermineOffice);
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    m_frame->OnMenuCommand(32774);  // the user's own choice: Here
+    moveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+
+    // With the dialog open the change waits for it to close.
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
+    m_dialogs.whileRunning = [&](ui::IConfigHost&) {
+        moveTo("10.1.2.");
+        EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+}
+
 TEST_F(MainFrameTest, OfficesFromPosition100OnAreShownDisabled) {
     std::vector<COfficeNetwork> offices;
     char key[16];
@@ -510,7 +578,7 @@ TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
 TEST_F(MainFrameTest, YesOpensTheOfficeDialogFilledWithThisNetwork) {
     m_prompt.Answer(true);
     m_frame = std::make_unique<CMainFrame>(FrameServices{
-        m_area, *m_registry, *m_spooler, m_network, &CreateConfigDialog, {}, {}, {}, &m_out});
+        m_area, *m_registry, *m_spooler, m_network, &CreateConfigDialog, {}, {}, {}, &m_out, {}});
     bool sawOfficeDialog = false;
     OnNextModal([&](QWidget* office) {
         sawOfficeDialog = true;

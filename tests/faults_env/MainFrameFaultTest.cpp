@@ -99,7 +99,7 @@ TEST_P(MainFrameFaultTest, AppliesTheOfficeAnywayWithinTheBound) {
     std::unique_ptr<CMainFrame> frame;
     Bounded("start-up", [&] {
         frame = std::make_unique<CMainFrame>(
-            FrameServices{m_area, *m_registry, *m_spooler, m_network, {}, {}, {}, {}, &m_out});
+            FrameServices{m_area, *m_registry, *m_spooler, m_network, {}, {}, {}, {}, &m_out, {}});
         EXPECT_EQ(frame->OnCreate(), 0);
     });
     EXPECT_EQ(Shown().icon, res::IDI_OFFICE);

@@ -133,7 +133,7 @@ int TrayWriter(const std::string& prefix, int rounds, int ops) {
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath());
     CRegistry registry(store);
     CMainFrame frame(FrameServices{
-        area, registry, spooler, network, &CreateConfigDialog, {}, {}, {}, &std::cerr});
+        area, registry, spooler, network, &CreateConfigDialog, {}, {}, {}, &std::cerr, {}});
     // As the program runs: the other writers' changes are loaded between the dialog's runs.
     frame.WatchSettings(
         platform::WatchFile(store.Path(), 150, 1000, [&frame] { frame.OnSettingsChanged(); }));
@@ -241,7 +241,7 @@ int TrayMenu() {
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath(),
                                            &diagnostics);
     CRegistry registry(store);
-    CMainFrame frame(FrameServices{area, registry, spooler, network, {}, {}, {}, {}, &matcher});
+    CMainFrame frame(FrameServices{area, registry, spooler, network, {}, {}, {}, {}, &matcher, {}});
     if (frame.OnCreate() != 0) return 71;
     const auto tip = [&] { return area.shown[res::kTrayIconId].tip; };
     Json out;
