@@ -20,3 +20,9 @@ foreach(scenario host dhcp dhcp-infinite loopback virtual networkmanager network
             ${scenario} --voldranectl $<TARGET_FILE:voldranectl> --probe $<TARGET_FILE:network_probe>)
     set_tests_properties(network_kernel_${scenario} PROPERTIES LABELS network TIMEOUT 120)
 endforeach()
+
+# `voldranectl watch` in a namespace whose address and DNS servers move between offices.
+add_test(NAME network_follow_watch
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/follow_test.py
+        --voldranectl $<TARGET_FILE:voldranectl>)
+set_tests_properties(network_follow_watch PROPERTIES LABELS network TIMEOUT 120)
