@@ -54,6 +54,32 @@ class QtSettleTimer final : public ISettleTimer {
     QElapsedTimer m_clock;
 };
 
+// Key names compare as the store compares them: without regard to case.
+bool SameKey(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+int FindKey(const COfficeList& offices, const std::string& key) {
+    for (int p = 0; p < offices.GetSize(); ++p)
+        if (SameKey(offices.ElementAt(p).m_strKeyName, key)) return p;
+    return -1;
+}
+
+bool SameOffices(const COfficeList& a, const COfficeList& b) {
+    if (a.GetSize() != b.GetSize()) return false;
+    for (int p = 0; p < a.GetSize(); ++p) {
+        const COfficeNetwork &x = a.ElementAt(p), &y = b.ElementAt(p);
+        if (x.m_strKeyName != y.m_strKeyName || x.m_strOfficeName != y.m_strOfficeName ||
+            !(x.m_network == y.m_network) || x.m_strDefaultPrinter != y.m_strDefaultPrinter ||
+            x.m_unsavedValues != y.m_unsavedValues || x.m_bUnsavedKey != y.m_bUnsavedKey)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(FrameServices services)
@@ -73,6 +99,7 @@ int CMainFrame::OnCreate() {
     m_bAutoDetect = ReadAutoDetect(m_services.registry);
     m_bStoredAutoDetect = m_bAutoDetect;
     m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
+    m_bNotify = ReadNotify(m_services.registry);
 
     if (!m_trayIcon.Create(this, "", res::IDI_OFFICE, res::kTrayIconId)) return -1;
     UpdateMenu();
@@ -142,7 +169,55 @@ void CMainFrame::OnFollowTimer() {
 
 int CMainFrame::MatchNetworkNow() {
     m_currentNetwork = DetectNetworkSettings(m_services.network);
+    if (m_undoneNetwork) {
+        if (*m_undoneNetwork == m_currentNetwork) return m_nCurrentOffice;
+        m_undoneNetwork.reset();
+    }
     return FindMatchingOffice();
+}
+
+void CMainFrame::ApplyFollowedOffice(int position) {
+    const bool notify = m_bNotify && m_services.notices;
+    std::string previousKey;
+    std::optional<std::string> previousPrinter;
+    if (notify) {
+        if (m_nCurrentOffice >= 0 && m_nCurrentOffice < m_offices.GetSize())
+            previousKey = m_offices.ElementAt(m_nCurrentOffice).m_strKeyName;
+        previousPrinter = m_services.spooler.GetDefaultPrinter();
+    }
+    SelectOffice(position);
+    if (!notify) return;
+    const COfficeNetwork& office = m_offices.ElementAt(position);
+    const std::string followedKey = office.m_strKeyName;
+    m_services.notices->Show(
+        DisplayText(office.m_strOfficeName) + ": " + DisplayText(office.m_strDefaultPrinter) +
+            " is now your default printer",
+        [this, followedKey, previousKey, previousPrinter](platform::IDesktopNotices::Action a) {
+            if (a == platform::IDesktopNotices::Action::Settings)
+                OnConfigureNetworks();
+            else
+                UndoFollow(followedKey, previousKey, previousPrinter);
+        });
+}
+
+void CMainFrame::UndoFollow(const std::string& followedKey, const std::string& previousKey,
+                            const std::optional<std::string>& previousPrinter) {
+    // Only while that switch still stands: not over a later one, nor over the user's choice,
+    // and not under the open dialog.
+    if (m_pConfigDialog || !m_bAutoDetect || m_nCurrentOffice < 0 ||
+        m_nCurrentOffice >= m_offices.GetSize() ||
+        !SameKey(m_offices.ElementAt(m_nCurrentOffice).m_strKeyName, followedKey))
+        return;
+    std::string error;
+    if (previousPrinter && !m_services.spooler.SetDefaultPrinter(*previousPrinter, &error))
+        std::cerr << "voldrane: the default printer was not put back: " << error << '\n';
+    m_nCurrentOffice = previousKey.empty() ? -1 : FindKey(m_offices, previousKey);
+    if (m_nCurrentOffice >= 0)
+        ShowAppliedOffice(m_offices.ElementAt(m_nCurrentOffice));
+    else
+        ShowNotRecognised();
+    m_undoneNetwork = m_currentNetwork;
+    UpdateMenu();
 }
 
 void CMainFrame::ShowFollowedNoMatch() {
@@ -161,36 +236,6 @@ void CMainFrame::OnSettingsChanged() {
     else
         ReloadOffices();
 }
-
-namespace {
-
-// Key names compare as the store compares them: without regard to case.
-bool SameKey(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-int FindKey(const COfficeList& offices, const std::string& key) {
-    for (int p = 0; p < offices.GetSize(); ++p)
-        if (SameKey(offices.ElementAt(p).m_strKeyName, key)) return p;
-    return -1;
-}
-
-bool SameOffices(const COfficeList& a, const COfficeList& b) {
-    if (a.GetSize() != b.GetSize()) return false;
-    for (int p = 0; p < a.GetSize(); ++p) {
-        const COfficeNetwork &x = a.ElementAt(p), &y = b.ElementAt(p);
-        if (x.m_strKeyName != y.m_strKeyName || x.m_strOfficeName != y.m_strOfficeName ||
-            !(x.m_network == y.m_network) || x.m_strDefaultPrinter != y.m_strDefaultPrinter ||
-            x.m_unsavedValues != y.m_unsavedValues || x.m_bUnsavedKey != y.m_bUnsavedKey)
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 void CMainFrame::ReloadOffices() {
     m_bReloadPending = false;
@@ -220,6 +265,7 @@ void CMainFrame::ReloadOffices() {
     }
 
     m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
+    m_bNotify = ReadNotify(m_services.registry);
     // "Auto Detect" changed in the store: by another program, or by the dialog's Close.
     const bool storedAutoDetect = ReadAutoDetect(m_services.registry);
     const bool autoDetectChanged = storedAutoDetect != m_bStoredAutoDetect;
@@ -264,6 +310,7 @@ void CMainFrame::OnConfigureNetworks() {
 }
 
 void CMainFrame::OnUseNetwork(int command) {
+    m_undoneNetwork.reset();  // the user's own choice replaces an undone switch
     if (command == res::ID_NETWORK_AUTODETECT) {
         m_bAutoDetect = true;
         // The machine may have moved since start: match the network as it is now.

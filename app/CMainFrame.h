@@ -3,6 +3,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "network/OfficeSelection.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
+#include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
 #include "platform/NetworkSource.h"
 #include "platform/NetworkWatch.h"
@@ -36,6 +38,8 @@ struct FrameServices {
     std::ostream* out = nullptr;                       // the matcher's line; nullptr: stdout
     // The settle timer for following the network, calling `expired`; empty: the event loop's.
     std::function<std::unique_ptr<ISettleTimer>(std::function<void()> expired)> makeSettleTimer;
+    // Where a switch made by following the network is told, with Undo; null: not told.
+    std::unique_ptr<platform::IDesktopNotices> notices;
 };
 
 // The program's hidden hub: owns the offices, the network read at start and the tray icon,
@@ -115,12 +119,14 @@ class CMainFrame final : public platform::INotificationOwner,
     void RunConfigDialog(bool bAddCurrentNetwork);
     void UpdateMenu();
     void OnFollowTimer();
+    void UndoFollow(const std::string& followedKey, const std::string& previousKey,
+                    const std::optional<std::string>& previousPrinter);
 
     // IFollowTarget
     bool Following() override { return m_bAutoDetect && m_bFollowNetwork; }
     int MatchNetworkNow() override;
     int AppliedOffice() const override { return m_nCurrentOffice; }
-    void ApplyFollowedOffice(int position) override { SelectOffice(position); }
+    void ApplyFollowedOffice(int position) override;
     void ShowFollowedNoMatch() override;
 
     FrameServices m_services;
@@ -134,6 +140,9 @@ class CMainFrame final : public platform::INotificationOwner,
     bool m_bReloadPending = false;    // the file changed while the dialog was open
     bool m_bFollowNetwork = false;    // "Follow Network" as last read from the store
     bool m_bFollowPending = false;    // the network settled while the dialog was open
+    bool m_bNotify = true;            // "Notify" as last read from the store
+    // The network when a switch was undone: following leaves it be until the network differs.
+    std::optional<CNetworkSettings> m_undoneNetwork;
     std::unique_ptr<ISettleTimer> m_followTimer;
     CNetworkFollower m_follower;
     std::unique_ptr<platform::INetworkWatch> m_networkWatch;

@@ -8,6 +8,7 @@
 #include "app/ConfigDialogPlug.h"
 #include "app/Help.h"
 #include "offices/CRegistry.h"
+#include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
 #include "platform/GuiPlatform.h"
 #include "platform/NetworkEvents.h"
@@ -87,6 +88,7 @@ bool CSwitcherApp::InitInstance() {
         },
         nullptr,
         {},  // the event loop's settle timer
+        platform::CreateDesktopNotices(),
     });
     ReportStoreProblems();
     // Offices that voldranectl (or a second login's copy) adds, edits or removes reach the
