@@ -23,6 +23,14 @@ endforeach()
 
 # `voldranectl watch` in a namespace whose address and DNS servers move between offices.
 add_test(NAME network_follow_watch
-    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/follow_test.py
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/follow_test.py watch
         --voldranectl $<TARGET_FILE:voldranectl>)
 set_tests_properties(network_follow_watch PROPERTIES LABELS network TIMEOUT 120)
+# The tray program the same way, on a private desktop with a stand-in notification server:
+# the notice of the switch, and Undo from it.
+if(TARGET voldrane)
+    add_test(NAME network_follow_tray
+        COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/network/follow_test.py tray
+            --voldranectl $<TARGET_FILE:voldranectl> --voldrane $<TARGET_FILE:voldrane>)
+    set_tests_properties(network_follow_tray PROPERTIES LABELS "network;app" TIMEOUT 120)
+endif()

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""`voldranectl watch` following a network namespace whose address and DNS servers move
-between two offices, with a private cupsd (root needed). Everything started is removed again.
+"""`voldranectl watch` and the tray program following a network namespace whose address and
+DNS servers move between two offices, with a private cupsd (root needed). The tray program
+runs on a private desktop (tests/tray) with a stand-in notification server. Everything
+started is removed again.
 
-usage: follow_test.py --voldranectl PATH
+usage: follow_test.py watch|tray --voldranectl PATH [--voldrane PATH]
 """
 import argparse
 import os
@@ -29,16 +31,20 @@ OFFICES = {"A": "10.71.1.", "B": "10.72.1."}
 
 
 class World:
-    def __init__(self, sb, ctl):
+    def __init__(self, sb, ctl, env=None):
+        """env: a desktop's environment, with its print server; else one of its own."""
         self.sb, self.ctl = sb, ctl
-        self.env = dict(os.environ, XDG_CONFIG_HOME=f"{sb.tmp}/config", HOME=f"{sb.tmp}/home",
-                        CUPS_SERVER=f"{sb.tmp}/cups/cups.sock",
-                        DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
-        for k in ("LPDEST", "PRINTER"):
-            self.env.pop(k, None)
-        os.makedirs(f"{sb.tmp}/home")
         os.makedirs(f"{sb.tmp}/nic/dummy0")
-        self.start_cupsd()
+        if env is not None:
+            self.env = dict(env, DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
+        else:
+            self.env = dict(os.environ, XDG_CONFIG_HOME=f"{sb.tmp}/config",
+                            HOME=f"{sb.tmp}/home", CUPS_SERVER=f"{sb.tmp}/cups/cups.sock",
+                            DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
+            for k in ("LPDEST", "PRINTER"):
+                self.env.pop(k, None)
+            os.makedirs(f"{sb.tmp}/home")
+            self.start_cupsd()
         self.ns = sb.netns("follow")
         sb.standalone_link(self.ns, "dummy0")
         sb.run("ip", "-n", self.ns, "link", "set", "dummy0", "up")
@@ -83,10 +89,12 @@ class World:
         with open(f"/etc/netns/{self.ns}/resolv.conf", "w") as f:
             f.write(f"nameserver {net}1\nnameserver {net}2\n")
 
+    def in_namespace(self, *argv):
+        return ["ip", "netns", "exec", self.ns, "unshare", "-m", "--propagation", "private",
+                "/bin/sh", "-c", VIEW, "sh", f"{self.sb.tmp}/nic/dummy0", *argv]
+
     def watch(self):
-        return self.sb.start("ip", "netns", "exec", self.ns, "unshare", "-m", "--propagation",
-                             "private", "/bin/sh", "-c", VIEW, "sh", f"{self.sb.tmp}/nic/dummy0",
-                             self.ctl, "watch", env=self.env)
+        return self.sb.start(*self.in_namespace(self.ctl, "watch"), env=self.env)
 
 
 def lines(p):
@@ -94,7 +102,7 @@ def lines(p):
         return [line.rstrip("\n") for line in f]
 
 
-def run(sb, args, c):
+def run_watch(sb, args, c):
     w = World(sb, args.voldranectl)
     w.add_offices()
     w.move_to("A")
@@ -122,9 +130,101 @@ def run(sb, args, c):
     c.eq(p.wait(timeout=10), 0, "exit status on SIGTERM")
 
 
+NOTIFICATIONS_XML = """
+<node>
+  <interface name="org.freedesktop.Notifications">
+    <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+    <method name="Notify">
+      <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
+      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="out"/>
+    </method>
+    <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
+  </interface>
+</node>
+"""
+
+
+class NotificationServer:
+    """A stand-in desktop notification service on the desk's bus that records each notice
+    (body, actions); `act` sends the user's click on one of the last notice's actions."""
+
+    PATH = "/org/freedesktop/Notifications"
+    NAME = "org.freedesktop.Notifications"
+
+    def __init__(self, bus):
+        from gi.repository import Gio, GLib
+        self.GLib, self.bus, self.notices = GLib, bus, []
+        info = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML)
+        bus.register_object(self.PATH, info.interfaces[0], self.on_call, None, None)
+        bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "RequestName", GLib.Variant("(su)", (self.NAME, 4)), None,
+                      Gio.DBusCallFlags.NONE, 5000, None)
+
+    def on_call(self, _bus, _sender, _path, _iface, method, params, invocation):
+        if method == "GetCapabilities":
+            invocation.return_value(self.GLib.Variant("(as)", (["actions", "body"],)))
+        else:
+            _app, _replaces, _icon, _summary, body, actions, _hints, _timeout = params.unpack()
+            self.notices.append((body, actions))
+            invocation.return_value(self.GLib.Variant("(u)", (len(self.notices),)))
+
+    def act(self, key):
+        self.bus.emit_signal(None, self.PATH, self.NAME, "ActionInvoked",
+                             self.GLib.Variant("(us)", (len(self.notices), key)))
+
+
+def run_tray(sb, args, c):
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tray"))
+    from trayfixture import Desk, Item, registered_items, wait_for as pump_until
+    if not args.voldrane:
+        raise Failure("the tray scenario needs --voldrane")
+    desk = Desk("follow")
+    try:
+        desk.start_bus(listen=f"unix:path={desk.path('runtime', 'bus')}")
+        desk.start_x()
+        desk.start_watcher()
+        desk.start_cupsd(["PrinterA", "PrinterB"])
+        server = NotificationServer(desk.bus)
+        w = World(sb, args.voldranectl, env=desk.env)
+        w.add_offices()
+        sb.run(args.voldranectl, "set", "follow-network", "on", env=w.env)
+        w.move_to("A")
+        tray = desk.spawn("voldrane", w.in_namespace(args.voldrane),
+                          env=dict(w.env, QT_QPA_PLATFORM="xcb"))
+
+        def log():
+            return "\n".join(desk.output("voldrane"))
+
+        items = pump_until("the icon", lambda: tray.poll() is None and registered_items(desk),
+                           timeout=20)
+        item = Item(desk, items[0])
+        pump_until("tooltip A", lambda: item.tooltip() == "A", timeout=10)
+        c.eq(desk.default_printer(), "PrinterA", "default at start")
+        c.eq(server.notices, [], "nothing told at start")
+
+        w.move_to("B")
+        pump_until("the notice of the move" + log(), lambda: server.notices, timeout=10)
+        c.eq(server.notices[0][0], "B: PrinterB is now your default printer", "the notice")
+        c.eq(server.notices[0][1], ["undo", "Undo", "settings", "Settings"], "its actions")
+        c.eq(desk.default_printer(), "PrinterB", "default after the move")
+        c.eq(item.tooltip(), "B", "tooltip after the move")
+
+        server.act("undo")
+        pump_until("Undo to put PrinterA back" + log(),
+                   lambda: desk.default_printer() == "PrinterA", timeout=10)
+        pump_until("tooltip A after Undo", lambda: item.tooltip() == "A", timeout=10)
+        c.eq(len(server.notices), 1, "Undo tells nothing")
+    finally:
+        desk.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=["watch", "tray"])
     parser.add_argument("--voldranectl", required=True)
+    parser.add_argument("--voldrane")
     args = parser.parse_args()
     if os.geteuid() != 0:
         print("FAIL: this test needs root (network namespaces)", file=sys.stderr)
@@ -135,7 +235,7 @@ def main():
     sb = Sandbox()
     checker = Checker()
     try:
-        run(sb, args, checker)
+        (run_watch if args.scenario == "watch" else run_tray)(sb, args, checker)
     except Failure as e:
         checker.failures.append(str(e))
     finally:
