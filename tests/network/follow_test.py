@@ -102,8 +102,57 @@ def lines(p):
         return [line.rstrip("\n") for line in f]
 
 
+LOGIND = r'''
+import sys
+from gi.repository import Gio, GLib
+bus = Gio.DBusConnection.new_for_address_sync(sys.argv[1],
+    Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+              "RequestName", GLib.Variant("(su)", ("org.freedesktop.login1", 4)), None,
+              Gio.DBusCallFlags.NONE, 5000, None)
+print("ready", flush=True)
+for line in sys.stdin:  # one PrepareForSleep(true), then (false), per line
+    for sleeping in (True, False):
+        bus.emit_signal(None, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                        "PrepareForSleep", GLib.Variant("(b)", (sleeping,)))
+    bus.flush_sync(None)
+'''
+
+
+class StandInLogind:
+    """A private bus in the place of the system bus, with a logind that only says it
+    resumed."""
+
+    def __init__(self, sb):
+        self.address = f"unix:path={sb.tmp}/system_bus"
+        daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                   f"--address={self.address}", "--print-address=1"],
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                  start_new_session=True)
+        sb.processes.append(daemon)
+        daemon.stdout.readline()
+        self.proc = subprocess.Popen(["/usr/bin/python3", "-c", LOGIND, self.address],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                     start_new_session=True)
+        sb.processes.append(self.proc)
+        if self.proc.stdout.readline().strip() != "ready":
+            raise Failure("the stand-in logind did not start")
+
+    def resume(self):
+        self.proc.stdin.write("resume\n")
+        self.proc.stdin.flush()
+
+
+def office_key(w, name):
+    import json
+    listed = json.loads(w.sb.run(w.ctl, "list", "--json", env=w.env))
+    return next(o["Key"] for o in listed if o["Office Name"] == name)
+
+
 def run_watch(sb, args, c):
     w = World(sb, args.voldranectl)
+    logind = StandInLogind(sb)
+    w.env["DBUS_SYSTEM_BUS_ADDRESS"] = logind.address
     w.add_offices()
     w.move_to("A")
     p = w.watch()
@@ -125,6 +174,16 @@ def run_watch(sb, args, c):
     w.move_to("B")
     wait_for(lambda: len(lines(p)) >= 4, "the switch after the marker")
     c.eq(lines(p)[2:], ["A: PrinterA", "B: PrinterB"], "one switch for the burst")
+
+    # Resume from sleep, through a stand-in logind: the offices changed meanwhile, with no
+    # network event (office C, where A was), and only the resume makes it look again.
+    sb.run(args.voldranectl, "remove", office_key(w, "B"), env=w.env)
+    sb.run(args.voldranectl, "add", "--name", "C", "--printer", "PrinterA", "--ip",
+           "10.72.1.40", "--mask", "255.255.255.0", "--dns1", "10.72.1.1", "--dns2",
+           "10.72.1.2", env=w.env)
+    logind.resume()
+    wait_for(lambda: len(lines(p)) >= 5, "a switch after the resume")
+    c.eq(lines(p)[4:], ["C: PrinterA"], "the resume")
 
     os.killpg(p.pid, signal.SIGTERM)
     c.eq(p.wait(timeout=10), 0, "exit status on SIGTERM")
