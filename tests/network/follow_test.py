@@ -13,9 +13,13 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "../tray"))
 from network_kernel_test import (Checker, Failure, Sandbox,  # noqa: E402
                                  remove_stale_namespaces, wait_for)
+from trayfixture import Desk, Item, registered_items  # noqa: E402
+from trayfixture import wait_for as pump_until  # noqa: E402
 
 # Inside the namespace: the dummy adapter shown as a real one (detection passes over virtual
 # adapters), then the command.
@@ -31,44 +35,14 @@ OFFICES = {"A": "10.71.1.", "B": "10.72.1."}
 
 
 class World:
-    def __init__(self, sb, ctl, env=None):
-        """env: a desktop's environment, with its print server; else one of its own."""
+    def __init__(self, sb, ctl, desk):
+        """desk: a private desktop of tests/tray, with the print server of PrinterA and B."""
         self.sb, self.ctl = sb, ctl
         os.makedirs(f"{sb.tmp}/nic/dummy0")
-        if env is not None:
-            self.env = dict(env, DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
-        else:
-            self.env = dict(os.environ, XDG_CONFIG_HOME=f"{sb.tmp}/config",
-                            HOME=f"{sb.tmp}/home", CUPS_SERVER=f"{sb.tmp}/cups/cups.sock",
-                            DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
-            for k in ("LPDEST", "PRINTER"):
-                self.env.pop(k, None)
-            os.makedirs(f"{sb.tmp}/home")
-            self.start_cupsd()
+        self.env = dict(desk.env, DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={sb.tmp}/no-bus")
         self.ns = sb.netns("follow")
         sb.standalone_link(self.ns, "dummy0")
         sb.run("ip", "-n", self.ns, "link", "set", "dummy0", "up")
-
-    def start_cupsd(self):
-        d = f"{self.sb.tmp}/cups"
-        for sub in ("spool/temp", "log", "cache"):
-            os.makedirs(f"{d}/{sub}")
-        with open(f"{d}/cupsd.conf", "w") as f:
-            f.write(f"Listen {d}/cups.sock\nBrowsing Off\nWebInterface No\n<Policy default>\n"
-                    "<Limit All>\nOrder Allow,Deny\n</Limit>\n</Policy>\n")
-        with open(f"{d}/cups-files.conf", "w") as f:
-            f.write(f"FileDevice Yes\nPrintcap {d}/printcap\nServerRoot {d}\nStateDir {d}\n"
-                    f"CacheDir {d}/cache\nRequestRoot {d}/spool\nTempDir {d}/spool/temp\n"
-                    f"AccessLog {d}/log/access_log\nErrorLog {d}/log/error_log\n"
-                    f"PageLog {d}/log/page_log\n")
-        self.sb.start("/usr/sbin/cupsd", "-f", "-c", f"{d}/cupsd.conf", "-s",
-                      f"{d}/cups-files.conf")
-        wait_for(lambda: subprocess.run(["lpstat", "-r"], env=self.env, capture_output=True,
-                                        text=True).stdout.strip() == "scheduler is running",
-                 "the private cupsd")
-        for q in ("PrinterA", "PrinterB", "Before"):
-            self.sb.run("lpadmin", "-p", q, "-E", "-v", "file:///dev/null", env=self.env)
-        self.sb.run("lpoptions", "-d", "Before", env=self.env)
 
     def default_printer(self):
         return self.sb.run("lpstat", "-d", env=self.env).strip()
@@ -149,8 +123,20 @@ def office_key(w, name):
     return next(o["Key"] for o in listed if o["Office Name"] == name)
 
 
+def desk_with_printers(sb, **buses):
+    desk = Desk("follow")
+    sb.desks = getattr(sb, "desks", []) + [desk]  # closed by main()
+    if buses:
+        desk.start_bus(listen=f"unix:path={desk.path('runtime', 'bus')}")
+        desk.start_x()
+        desk.start_watcher()
+    desk.start_cupsd(["PrinterA", "PrinterB", "Before"])
+    desk.run(["lpoptions", "-d", "Before"])
+    return desk
+
+
 def run_watch(sb, args, c):
-    w = World(sb, args.voldranectl)
+    w = World(sb, args.voldranectl, desk_with_printers(sb))
     logind = StandInLogind(sb)
     w.env["DBUS_SYSTEM_BUS_ADDRESS"] = logind.address
     w.add_offices()
@@ -235,48 +221,39 @@ class NotificationServer:
 
 
 def run_tray(sb, args, c):
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tray"))
-    from trayfixture import Desk, Item, registered_items, wait_for as pump_until
     if not args.voldrane:
         raise Failure("the tray scenario needs --voldrane")
-    desk = Desk("follow")
-    try:
-        desk.start_bus(listen=f"unix:path={desk.path('runtime', 'bus')}")
-        desk.start_x()
-        desk.start_watcher()
-        desk.start_cupsd(["PrinterA", "PrinterB"])
-        server = NotificationServer(desk.bus)
-        w = World(sb, args.voldranectl, env=desk.env)
-        w.add_offices()
-        sb.run(args.voldranectl, "set", "follow-network", "on", env=w.env)
-        w.move_to("A")
-        tray = desk.spawn("voldrane", w.in_namespace(args.voldrane),
-                          env=dict(w.env, QT_QPA_PLATFORM="xcb"))
+    desk = desk_with_printers(sb, desktop=True)
+    server = NotificationServer(desk.bus)
+    w = World(sb, args.voldranectl, desk)
+    w.add_offices()
+    sb.run(args.voldranectl, "set", "follow-network", "on", env=w.env)
+    w.move_to("A")
+    tray = desk.spawn("voldrane", w.in_namespace(args.voldrane),
+                      env=dict(w.env, QT_QPA_PLATFORM="xcb"))
 
-        def log():
-            return "\n".join(desk.output("voldrane"))
+    def log():
+        return "\n".join(desk.output("voldrane"))
 
-        items = pump_until("the icon", lambda: tray.poll() is None and registered_items(desk),
-                           timeout=20)
-        item = Item(desk, items[0])
-        pump_until("tooltip A", lambda: item.tooltip() == "A", timeout=10)
-        c.eq(desk.default_printer(), "PrinterA", "default at start")
-        c.eq(server.notices, [], "nothing told at start")
+    items = pump_until("the icon", lambda: tray.poll() is None and registered_items(desk),
+                       timeout=20)
+    item = Item(desk, items[0])
+    pump_until("tooltip A", lambda: item.tooltip() == "A", timeout=10)
+    c.eq(desk.default_printer(), "PrinterA", "default at start")
+    c.eq(server.notices, [], "nothing told at start")
 
-        w.move_to("B")
-        pump_until("the notice of the move" + log(), lambda: server.notices, timeout=10)
-        c.eq(server.notices[0][0], "B: PrinterB is now your default printer", "the notice")
-        c.eq(server.notices[0][1], ["undo", "Undo", "settings", "Settings"], "its actions")
-        c.eq(desk.default_printer(), "PrinterB", "default after the move")
-        c.eq(item.tooltip(), "B", "tooltip after the move")
+    w.move_to("B")
+    pump_until("the notice of the move" + log(), lambda: server.notices, timeout=10)
+    c.eq(server.notices[0][0], "B: PrinterB is now your default printer", "the notice")
+    c.eq(server.notices[0][1], ["undo", "Undo", "settings", "Settings"], "its actions")
+    c.eq(desk.default_printer(), "PrinterB", "default after the move")
+    c.eq(item.tooltip(), "B", "tooltip after the move")
 
-        server.act("undo")
-        pump_until("Undo to put PrinterA back" + log(),
-                   lambda: desk.default_printer() == "PrinterA", timeout=10)
-        pump_until("tooltip A after Undo", lambda: item.tooltip() == "A", timeout=10)
-        c.eq(len(server.notices), 1, "Undo tells nothing")
-    finally:
-        desk.close()
+    server.act("undo")
+    pump_until("Undo to put PrinterA back" + log(),
+               lambda: desk.default_printer() == "PrinterA", timeout=10)
+    pump_until("tooltip A after Undo", lambda: item.tooltip() == "A", timeout=10)
+    c.eq(len(server.notices), 1, "Undo tells nothing")
 
 
 def main():
@@ -298,6 +275,8 @@ def main():
     except Failure as e:
         checker.failures.append(str(e))
     finally:
+        for desk in getattr(sb, "desks", []):
+            desk.close()
         sb.close()
     for f in checker.failures:
         print("FAIL:", f, file=sys.stderr)
