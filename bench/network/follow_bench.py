@@ -5,6 +5,7 @@ showing the new office's printer, over N switches; wake-ups of an idle `watch`; 
 switches a storm of address changes gives.
 
 usage: follow_bench.py --voldranectl PATH [--switches 20] [--idle 60] [--storm 1000]
+                       [--voldrane PATH]   (also the tray program's idle wake-ups)
 """
 import argparse
 import os
@@ -16,7 +17,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../../tests/network"))
-from follow_test import World, lines  # noqa: E402
+from follow_test import World, desk_with_printers, lines  # noqa: E402
 from network_kernel_test import Failure, Sandbox, remove_stale_namespaces, wait_for  # noqa: E402
 
 
@@ -28,11 +29,42 @@ def watch_pid(p):
 
 
 def voluntary_switches(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("voluntary_ctxt_switches"):
-                return int(line.split()[1])
-    return None
+    """Summed over the process's threads (Qt has more than one)."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        with open(f"/proc/{pid}/task/{task}/status") as f:
+            for line in f:
+                if line.startswith("voluntary_ctxt_switches"):
+                    total += int(line.split()[1])
+    return total
+
+
+def tray_idle(sb, args):
+    """The tray program following the namespace on a private desktop, left alone."""
+    from trayfixture import Item, registered_items, wait_for as pump_until
+    desk = desk_with_printers(sb, desktop=True)
+    w = World(sb, args.voldranectl, desk)
+    w.add_offices()
+    sb.run(args.voldranectl, "set", "follow-network", "on", env=w.env)
+    w.move_to("A")
+    desk.spawn("voldrane", w.in_namespace(args.voldrane), env=dict(w.env, QT_QPA_PLATFORM="xcb"))
+    item = Item(desk, pump_until("the icon", lambda: registered_items(desk), timeout=20)[0])
+    w.move_to("B")
+    pump_until("tooltip B", lambda: item.tooltip() == "B", timeout=10)
+    time.sleep(2)  # the settle timer and the helper's end behind it
+    pids = subprocess.run(["ip", "netns", "pids", w.ns], capture_output=True,
+                          text=True).stdout.split()
+    pid = next(p for p in pids if open(f"/proc/{p}/comm").read().strip() == "voldrane")
+    before = voluntary_switches(pid)
+    time.sleep(args.idle)
+    print(f"idle: {voluntary_switches(pid) - before} voluntary context switches of the tray "
+          f"program (all threads) in {args.idle:.0f} s")
+
+
+def close(sb):
+    for desk in getattr(sb, "desks", []):
+        desk.close()
+    sb.close()
 
 
 def main():
@@ -41,13 +73,20 @@ def main():
     parser.add_argument("--switches", type=int, default=20)
     parser.add_argument("--idle", type=float, default=60)
     parser.add_argument("--storm", type=int, default=1000)
+    parser.add_argument("--voldrane")
     args = parser.parse_args()
     os.environ["PATH"] += ":/usr/sbin:/sbin"
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     remove_stale_namespaces()
+    if args.voldrane:
+        sb = Sandbox()
+        try:
+            tray_idle(sb, args)
+        finally:
+            close(sb)
     sb = Sandbox()
     try:
-        w = World(sb, args.voldranectl)
+        w = World(sb, args.voldranectl, desk_with_printers(sb))
         w.add_offices()
         w.move_to("A")
         p = w.watch()
@@ -92,7 +131,7 @@ def main():
               f"{len(lines(p)) - count - 1} switches (then the marker's one); "
               f"{voluntary_switches(pid) - before} voluntary context switches of watch")
     finally:
-        sb.close()
+        close(sb)
     return 0
 
 
