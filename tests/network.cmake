@@ -6,6 +6,7 @@ add_executable(network_platform_tests
     network/ParsersTest.cpp
     network/SourceFilesTest.cpp
     network/NetlinkTest.cpp
+    network/NetworkEventsTest.cpp
 )
 target_link_libraries(network_platform_tests PRIVATE voldrane_platform GTest::gtest GTest::gtest_main)
 gtest_discover_tests(network_platform_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS network)

@@ -1,6 +1,6 @@
 // Network change events on Linux: an rtnetlink socket on the address, route and link groups,
 // inotify on resolv.conf, and logind's PrepareForSleep(false) on the system bus.
-#include "platform/NetworkEvents.h"
+#include "platform/linux/NetworkEvents.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "platform/linux/NetworkPaths.h"
 #include "platform/linux/SystemBus.h"
@@ -24,7 +25,8 @@ namespace {
 
 class LinuxNetworkEvents final : public INetworkEvents {
   public:
-    explicit LinuxNetworkEvents(std::string resolvConf) : m_resolvConf(std::move(resolvConf)) {}
+    LinuxNetworkEvents(std::string resolvConf, std::vector<std::string> leaseDirs)
+        : m_resolvConf(std::move(resolvConf)), m_leaseDirs(std::move(leaseDirs)) {}
     ~LinuxNetworkEvents() override {
         if (m_netlink >= 0) close(m_netlink);
         if (m_inotify >= 0) close(m_inotify);
@@ -51,6 +53,13 @@ class LinuxNetworkEvents final : public INetworkEvents {
         m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (m_inotify < 0) return Failed("inotify", error);
         ArmResolvConf();
+        // A DHCP lease renewed with other values (another DHCP or WINS server) may change no
+        // address: the clients' lease files say so. A folder that is missing is no fault.
+        for (const std::string& dir : m_leaseDirs) {
+            const int wd = inotify_add_watch(m_inotify, dir.c_str(),
+                                             IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
+            if (wd >= 0) m_leaseWatches.insert(wd);
+        }
         return true;
     }
 
@@ -158,8 +167,9 @@ class LinuxNetworkEvents final : public INetworkEvents {
             for (ssize_t i = 0; i < n;) {
                 const auto* e = reinterpret_cast<const inotify_event*>(buffer.data() + i);
                 // The file's own watch has no name; a folder's names its entry.
-                if (e->len == 0 ? (e->mask & (IN_CLOSE_WRITE | IN_MODIFY)) != 0
-                                : (name == e->name || target == e->name))
+                if (m_leaseWatches.count(e->wd) != 0 ||
+                    (e->len == 0 ? (e->mask & (IN_CLOSE_WRITE | IN_MODIFY)) != 0
+                                 : (name == e->name || target == e->name)))
                     changed = true;
                 i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             }
@@ -189,6 +199,8 @@ class LinuxNetworkEvents final : public INetworkEvents {
     }
 
     std::string m_resolvConf;
+    std::vector<std::string> m_leaseDirs;
+    std::set<int> m_leaseWatches;
     int m_netlink = -1;
     int m_inotify = -1;
     std::unique_ptr<linux_os::SystemBus> m_bus;
@@ -198,19 +210,32 @@ class LinuxNetworkEvents final : public INetworkEvents {
 
 }  // namespace
 
-std::unique_ptr<INetworkEvents> OpenNetworkEvents(const std::string& resolvConf,
+namespace linux_os {
+
+std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, bool askLogind,
                                                   std::string* error) {
-    auto events = std::make_unique<LinuxNetworkEvents>(
-        resolvConf.empty() ? linux_os::NetworkPaths{}.resolvConf : resolvConf);
+    std::vector<std::string> leaseDirs = paths.dhclientLeaseDirs;
+    leaseDirs.push_back(paths.runRoot + "/systemd/netif/leases");
+    leaseDirs.push_back(paths.varLibNetworkManager);
+    auto events = std::make_unique<LinuxNetworkEvents>(paths.resolvConf, std::move(leaseDirs));
     std::string netlinkError, inotifyError;
     events->OpenNetlink(&netlinkError);
     events->OpenInotify(&inotifyError);
-    events->OpenLogind();
+    if (askLogind) events->OpenLogind();
     if (events->Empty()) {
         if (error) *error = netlinkError + "; " + inotifyError;
         return nullptr;
     }
     return events;
+}
+
+}  // namespace linux_os
+
+std::unique_ptr<INetworkEvents> OpenNetworkEvents(const std::string& resolvConf,
+                                                  std::string* error) {
+    linux_os::NetworkPaths paths;
+    if (!resolvConf.empty()) paths.resolvConf = resolvConf;
+    return linux_os::OpenNetworkEvents(paths, true, error);
 }
 
 }  // namespace voldrane::platform

@@ -25,6 +25,7 @@ target_sources(voldrane_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/TextFile.h
     ${CMAKE_CURRENT_LIST_DIR}/TextFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../NetworkEvents.h
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkEvents.h
     ${CMAKE_CURRENT_LIST_DIR}/NetworkEvents.cpp
 )
 target_link_libraries(voldrane_platform PRIVATE PkgConfig::SYSTEMD)
