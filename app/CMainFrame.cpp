@@ -54,32 +54,6 @@ class QtSettleTimer final : public ISettleTimer {
     QElapsedTimer m_clock;
 };
 
-// Key names compare as the store compares them: without regard to case.
-bool SameKey(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-int FindKey(const COfficeList& offices, const std::string& key) {
-    for (int p = 0; p < offices.GetSize(); ++p)
-        if (SameKey(offices.ElementAt(p).m_strKeyName, key)) return p;
-    return -1;
-}
-
-bool SameOffices(const COfficeList& a, const COfficeList& b) {
-    if (a.GetSize() != b.GetSize()) return false;
-    for (int p = 0; p < a.GetSize(); ++p) {
-        const COfficeNetwork &x = a.ElementAt(p), &y = b.ElementAt(p);
-        if (x.m_strKeyName != y.m_strKeyName || x.m_strOfficeName != y.m_strOfficeName ||
-            !(x.m_network == y.m_network) || x.m_strDefaultPrinter != y.m_strDefaultPrinter ||
-            x.m_unsavedValues != y.m_unsavedValues || x.m_bUnsavedKey != y.m_bUnsavedKey)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(FrameServices services)
@@ -157,6 +131,111 @@ void CMainFrame::RunConfigDialog(bool bAddCurrentNetwork) {
     if (m_bFollowPending) OnFollowTimer();
 }
 
+void CMainFrame::WatchSettings(std::unique_ptr<platform::IFileWatch> watch) {
+    m_settingsWatch = std::move(watch);
+}
+
+void CMainFrame::OnSettingsChanged() {
+    if (m_pConfigDialog)
+        m_bReloadPending = true;
+    else
+        ReloadOffices();
+}
+
+namespace {
+
+// Key names compare as the store compares them: without regard to case.
+bool SameKey(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+int FindKey(const COfficeList& offices, const std::string& key) {
+    for (int p = 0; p < offices.GetSize(); ++p)
+        if (SameKey(offices.ElementAt(p).m_strKeyName, key)) return p;
+    return -1;
+}
+
+bool SameOffices(const COfficeList& a, const COfficeList& b) {
+    if (a.GetSize() != b.GetSize()) return false;
+    for (int p = 0; p < a.GetSize(); ++p) {
+        const COfficeNetwork &x = a.ElementAt(p), &y = b.ElementAt(p);
+        if (x.m_strKeyName != y.m_strKeyName || x.m_strOfficeName != y.m_strOfficeName ||
+            !(x.m_network == y.m_network) || x.m_strDefaultPrinter != y.m_strDefaultPrinter ||
+            x.m_unsavedValues != y.m_unsavedValues || x.m_bUnsavedKey != y.m_bUnsavedKey)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void CMainFrame::ReloadOffices() {
+    m_bReloadPending = false;
+    COfficeList fresh;
+    LoadOffices(m_services.registry, fresh);
+    // A file that cannot be read now (being replaced by hand, a folder gone) is no reason to
+    // forget the offices: they come back with the next change that can be read.
+    if (!m_services.registry.Store().ReadError().empty()) return;
+
+    // What this program changed but could not store is kept over the store's values.
+    for (int p = 0; p < m_offices.GetSize(); ++p) {
+        const COfficeNetwork& mine = m_offices.ElementAt(p);
+        const bool unsaved = std::find(mine.m_unsavedValues.begin(), mine.m_unsavedValues.end(),
+                                       true) != mine.m_unsavedValues.end();
+        if (mine.m_bUnsavedKey) {
+            fresh.Append(std::make_unique<COfficeNetwork>(mine));
+            continue;
+        }
+        const int q = unsaved ? FindKey(fresh, mine.m_strKeyName) : -1;
+        if (q < 0) continue;  // nothing unsaved, or removed by another program meanwhile
+        COfficeNetwork copy = mine;
+        COfficeNetwork& theirs = fresh.ElementAt(q);
+        for (int i = 0; i < 9; ++i)
+            if (mine.m_unsavedValues[static_cast<size_t>(i)])
+                OfficeValue(theirs, i) = OfficeValue(copy, i);
+        theirs.m_unsavedValues = mine.m_unsavedValues;
+    }
+
+    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
+    m_bNotify = ReadNotify(m_services.registry);
+    // "Auto Detect" changed in the store: by another program, or by the dialog's Close.
+    const bool storedAutoDetect = ReadAutoDetect(m_services.registry);
+    const bool autoDetectChanged = storedAutoDetect != m_bStoredAutoDetect;
+    m_bStoredAutoDetect = storedAutoDetect;
+    if (autoDetectChanged) m_bAutoDetect = storedAutoDetect;
+    // This program's own writes come back here too; they change nothing.
+    if (!autoDetectChanged && SameOffices(fresh, m_offices)) return;
+
+    const bool hadOffices = !m_offices.IsEmpty();
+    std::string appliedKey, appliedName;
+    if (m_nCurrentOffice >= 0 && m_nCurrentOffice < m_offices.GetSize()) {
+        appliedKey = m_offices.ElementAt(m_nCurrentOffice).m_strKeyName;
+        appliedName = m_offices.ElementAt(m_nCurrentOffice).m_strOfficeName;
+    }
+    m_offices = std::move(fresh);
+    m_nCurrentOffice = appliedKey.empty() ? -1 : FindKey(m_offices, appliedKey);
+
+    if (m_offices.IsEmpty()) {
+        if (hadOffices) ShowNoOffices();
+    } else if (m_nCurrentOffice >= 0) {
+        // Renamed: the tooltip follows. A changed printer is not set by a reload; the next
+        // choice of the office sets it.
+        const COfficeNetwork& applied = m_offices.ElementAt(m_nCurrentOffice);
+        if (applied.m_strOfficeName != appliedName) ShowAppliedOffice(applied);
+    } else if (!appliedKey.empty()) {
+        // Its printer stays the default; no other office is applied in its place.
+        m_trayIcon.SetIcon(res::IDI_NO_OFFICE);
+        m_trayIcon.SetTip(res::kAppliedOfficeRemoved);
+        m_trayIcon.Show();
+    } else if (!hadOffices) {
+        ShowNotRecognised();  // "No Office Networks Specified" is no longer true
+    }
+    UpdateMenu();
+}
+
 void CMainFrame::WatchNetwork(std::unique_ptr<platform::INetworkWatch> watch) {
     m_networkWatch = std::move(watch);
 }
@@ -223,81 +302,6 @@ void CMainFrame::UndoFollow(const std::string& followedKey, const std::string& p
 void CMainFrame::ShowFollowedNoMatch() {
     m_nCurrentOffice = -1;
     ShowNotRecognised();
-    UpdateMenu();
-}
-
-void CMainFrame::WatchSettings(std::unique_ptr<platform::IFileWatch> watch) {
-    m_settingsWatch = std::move(watch);
-}
-
-void CMainFrame::OnSettingsChanged() {
-    if (m_pConfigDialog)
-        m_bReloadPending = true;
-    else
-        ReloadOffices();
-}
-
-void CMainFrame::ReloadOffices() {
-    m_bReloadPending = false;
-    COfficeList fresh;
-    LoadOffices(m_services.registry, fresh);
-    // A file that cannot be read now (being replaced by hand, a folder gone) is no reason to
-    // forget the offices: they come back with the next change that can be read.
-    if (!m_services.registry.Store().ReadError().empty()) return;
-
-    // What this program changed but could not store is kept over the store's values.
-    for (int p = 0; p < m_offices.GetSize(); ++p) {
-        const COfficeNetwork& mine = m_offices.ElementAt(p);
-        const bool unsaved = std::find(mine.m_unsavedValues.begin(), mine.m_unsavedValues.end(),
-                                       true) != mine.m_unsavedValues.end();
-        if (mine.m_bUnsavedKey) {
-            fresh.Append(std::make_unique<COfficeNetwork>(mine));
-            continue;
-        }
-        const int q = unsaved ? FindKey(fresh, mine.m_strKeyName) : -1;
-        if (q < 0) continue;  // nothing unsaved, or removed by another program meanwhile
-        COfficeNetwork copy = mine;
-        COfficeNetwork& theirs = fresh.ElementAt(q);
-        for (int i = 0; i < 9; ++i)
-            if (mine.m_unsavedValues[static_cast<size_t>(i)])
-                OfficeValue(theirs, i) = OfficeValue(copy, i);
-        theirs.m_unsavedValues = mine.m_unsavedValues;
-    }
-
-    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
-    m_bNotify = ReadNotify(m_services.registry);
-    // "Auto Detect" changed in the store: by another program, or by the dialog's Close.
-    const bool storedAutoDetect = ReadAutoDetect(m_services.registry);
-    const bool autoDetectChanged = storedAutoDetect != m_bStoredAutoDetect;
-    m_bStoredAutoDetect = storedAutoDetect;
-    if (autoDetectChanged) m_bAutoDetect = storedAutoDetect;
-    // This program's own writes come back here too; they change nothing.
-    if (!autoDetectChanged && SameOffices(fresh, m_offices)) return;
-
-    const bool hadOffices = !m_offices.IsEmpty();
-    std::string appliedKey, appliedName;
-    if (m_nCurrentOffice >= 0 && m_nCurrentOffice < m_offices.GetSize()) {
-        appliedKey = m_offices.ElementAt(m_nCurrentOffice).m_strKeyName;
-        appliedName = m_offices.ElementAt(m_nCurrentOffice).m_strOfficeName;
-    }
-    m_offices = std::move(fresh);
-    m_nCurrentOffice = appliedKey.empty() ? -1 : FindKey(m_offices, appliedKey);
-
-    if (m_offices.IsEmpty()) {
-        if (hadOffices) ShowNoOffices();
-    } else if (m_nCurrentOffice >= 0) {
-        // Renamed: the tooltip follows. A changed printer is not set by a reload; the next
-        // choice of the office sets it.
-        const COfficeNetwork& applied = m_offices.ElementAt(m_nCurrentOffice);
-        if (applied.m_strOfficeName != appliedName) ShowAppliedOffice(applied);
-    } else if (!appliedKey.empty()) {
-        // Its printer stays the default; no other office is applied in its place.
-        m_trayIcon.SetIcon(res::IDI_NO_OFFICE);
-        m_trayIcon.SetTip(res::kAppliedOfficeRemoved);
-        m_trayIcon.Show();
-    } else if (!hadOffices) {
-        ShowNotRecognised();  // "No Office Networks Specified" is no longer true
-    }
     UpdateMenu();
 }
 
