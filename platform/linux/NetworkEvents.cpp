@@ -30,7 +30,7 @@ class LinuxNetworkEvents final : public INetworkEvents {
     ~LinuxNetworkEvents() override {
         if (m_netlink >= 0) close(m_netlink);
         if (m_inotify >= 0) close(m_inotify);
-        sd_bus_slot_unref(m_sleepSlot);
+        CloseBus();
     }
     LinuxNetworkEvents(const LinuxNetworkEvents&) = delete;
     LinuxNetworkEvents& operator=(const LinuxNetworkEvents&) = delete;
@@ -63,18 +63,33 @@ class LinuxNetworkEvents final : public INetworkEvents {
         return true;
     }
 
-    // Resume from sleep: the network may be another one now, though the kernel may report
-    // nothing if the addresses happen to be alike.
-    void OpenLogind() {
+    // On the system bus: logind's resume from sleep (the network may be another one now,
+    // though the kernel may report nothing if the addresses happen to be alike), and
+    // NetworkManager's state and DHCP values (a lease renewed with another DHCP or WINS
+    // server changes no address). Services that are not there never send anything.
+    void OpenSystemBus() {
         std::string ignored;
         m_bus = linux_os::SystemBus::Connect(std::chrono::milliseconds(1000), &ignored);
         if (!m_bus) return;
-        const int r =
-            sd_bus_match_signal(m_bus->Handle(), &m_sleepSlot, "org.freedesktop.login1",
+        sd_bus* bus = m_bus->Handle();
+        int r =
+            sd_bus_match_signal(bus, &m_slots[0], "org.freedesktop.login1",
                                 "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
                                 "PrepareForSleep", &LinuxNetworkEvents::OnPrepareForSleep, this);
+        if (r >= 0)
+            r = sd_bus_match_signal(bus, &m_slots[1], "org.freedesktop.NetworkManager",
+                                    "/org/freedesktop/NetworkManager",
+                                    "org.freedesktop.NetworkManager", "StateChanged",
+                                    &LinuxNetworkEvents::OnBusChange, this);
+        if (r >= 0)
+            r = sd_bus_add_match(bus, &m_slots[2],
+                                 "type='signal',sender='org.freedesktop.NetworkManager',"
+                                 "interface='org.freedesktop.DBus.Properties',"
+                                 "member='PropertiesChanged',"
+                                 "arg0='org.freedesktop.NetworkManager.DHCP4Config'",
+                                 &LinuxNetworkEvents::OnBusChange, this);
         if (r < 0) {
-            m_bus.reset();
+            CloseBus();
             return;
         }
         // Whatever the call's wait read already would not wake a wait on the descriptor.
@@ -178,23 +193,33 @@ class LinuxNetworkEvents final : public INetworkEvents {
         return changed ? Drained::Changed : Drained::Nothing;
     }
 
+    void CloseBus() {
+        for (sd_bus_slot*& slot : m_slots) slot = sd_bus_slot_unref(slot);
+        m_bus.reset();
+    }
+
     Drained DrainBus() {
-        m_resumed = false;
+        m_busSaysChanged = false;
         int r;
         while ((r = sd_bus_process(m_bus->Handle(), nullptr)) > 0) {
         }
-        const bool resumed = m_resumed;
+        const bool changed = m_busSaysChanged;
         if (r < 0) {
-            m_bus.reset();  // the bus went away; the kernel's events still come
+            CloseBus();  // the bus went away; the kernel's events still come
             return Drained::Closed;
         }
-        return resumed ? Drained::Changed : Drained::Nothing;
+        return changed ? Drained::Changed : Drained::Nothing;
     }
 
     static int OnPrepareForSleep(sd_bus_message* m, void* self, sd_bus_error*) {
         int sleeping = 0;
         if (sd_bus_message_read(m, "b", &sleeping) >= 0 && !sleeping)
-            static_cast<LinuxNetworkEvents*>(self)->m_resumed = true;
+            static_cast<LinuxNetworkEvents*>(self)->m_busSaysChanged = true;
+        return 0;
+    }
+
+    static int OnBusChange(sd_bus_message*, void* self, sd_bus_error*) {
+        static_cast<LinuxNetworkEvents*>(self)->m_busSaysChanged = true;
         return 0;
     }
 
@@ -204,15 +229,15 @@ class LinuxNetworkEvents final : public INetworkEvents {
     int m_netlink = -1;
     int m_inotify = -1;
     std::unique_ptr<linux_os::SystemBus> m_bus;
-    sd_bus_slot* m_sleepSlot = nullptr;
-    bool m_resumed = false;
+    std::array<sd_bus_slot*, 3> m_slots{};
+    bool m_busSaysChanged = false;
 };
 
 }  // namespace
 
 namespace linux_os {
 
-std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, bool askLogind,
+std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, bool askSystemBus,
                                                   std::string* error) {
     std::vector<std::string> leaseDirs = paths.dhclientLeaseDirs;
     leaseDirs.push_back(paths.runRoot + "/systemd/netif/leases");
@@ -221,7 +246,7 @@ std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, boo
     std::string netlinkError, inotifyError;
     events->OpenNetlink(&netlinkError);
     events->OpenInotify(&inotifyError);
-    if (askLogind) events->OpenLogind();
+    if (askSystemBus) events->OpenSystemBus();
     if (events->Empty()) {
         if (error) *error = netlinkError + "; " + inotifyError;
         return nullptr;

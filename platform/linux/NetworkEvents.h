@@ -10,8 +10,8 @@ namespace voldrane::platform::linux_os {
 
 // The events of OpenNetworkEvents with the files and folders at `paths` (tests point them at
 // temporary folders): rtnetlink, resolv.conf, the DHCP clients' lease folders and, with
-// `askLogind`, logind's resume on the system bus.
-std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, bool askLogind,
+// `askSystemBus`, logind's resume and NetworkManager's changes on the system bus.
+std::unique_ptr<INetworkEvents> OpenNetworkEvents(const NetworkPaths& paths, bool askSystemBus,
                                                   std::string* error);
 
 }  // namespace voldrane::platform::linux_os

@@ -81,21 +81,28 @@ import sys
 from gi.repository import Gio, GLib
 bus = Gio.DBusConnection.new_for_address_sync(sys.argv[1],
     Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-              "RequestName", GLib.Variant("(su)", ("org.freedesktop.login1", 4)), None,
-              Gio.DBusCallFlags.NONE, 5000, None)
+for name in ("org.freedesktop.login1", "org.freedesktop.NetworkManager"):
+    bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                  "RequestName", GLib.Variant("(su)", (name, 4)), None,
+                  Gio.DBusCallFlags.NONE, 5000, None)
 print("ready", flush=True)
-for line in sys.stdin:  # one PrepareForSleep(true), then (false), per line
-    for sleeping in (True, False):
-        bus.emit_signal(None, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                        "PrepareForSleep", GLib.Variant("(b)", (sleeping,)))
+for line in sys.stdin:
+    if line.strip() == "resume":  # PrepareForSleep(true), then (false)
+        for sleeping in (True, False):
+            bus.emit_signal(None, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                            "PrepareForSleep", GLib.Variant("(b)", (sleeping,)))
+    else:  # NetworkManager's DHCP values changed
+        bus.emit_signal(None, "/org/freedesktop/NetworkManager/DHCP4Config/1",
+                        "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                        GLib.Variant("(sa{sv}as)", ("org.freedesktop.NetworkManager.DHCP4Config",
+                                                    {}, [])))
     bus.flush_sync(None)
 '''
 
 
 class StandInLogind:
     """A private bus in the place of the system bus, with a logind that only says it
-    resumed."""
+    resumed and a NetworkManager that only says its DHCP values changed."""
 
     def __init__(self, sb):
         self.address = f"unix:path={sb.tmp}/system_bus"
@@ -112,8 +119,8 @@ class StandInLogind:
         if self.proc.stdout.readline().strip() != "ready":
             raise Failure("the stand-in logind did not start")
 
-    def resume(self):
-        self.proc.stdin.write("resume\n")
+    def send(self, what):
+        self.proc.stdin.write(what + "\n")
         self.proc.stdin.flush()
 
 
@@ -161,15 +168,19 @@ def run_watch(sb, args, c):
     wait_for(lambda: len(lines(p)) >= 4, "the switch after the marker")
     c.eq(lines(p)[2:], ["A: PrinterA", "B: PrinterB"], "one switch for the burst")
 
-    # Resume from sleep, through a stand-in logind: the offices changed meanwhile, with no
-    # network event (office C, where A was), and only the resume makes it look again.
-    sb.run(args.voldranectl, "remove", office_key(w, "B"), env=w.env)
-    sb.run(args.voldranectl, "add", "--name", "C", "--printer", "PrinterA", "--ip",
-           "10.72.1.40", "--mask", "255.255.255.0", "--dns1", "10.72.1.1", "--dns2",
-           "10.72.1.2", env=w.env)
-    logind.resume()
-    wait_for(lambda: len(lines(p)) >= 5, "a switch after the resume")
-    c.eq(lines(p)[4:], ["C: PrinterA"], "the resume")
+    # Resume from sleep, and new DHCP values from NetworkManager, through stand-ins: the
+    # offices change each time with no network event (the applied office removed, another
+    # added on its network), and only the signal makes watch look again.
+    for signal_, old, new, printer in (("resume", "B", "C", "PrinterA"),
+                                       ("dhcp", "C", "D", "PrinterB")):
+        sb.run(args.voldranectl, "remove", office_key(w, old), env=w.env)
+        sb.run(args.voldranectl, "add", "--name", new, "--printer", printer, "--ip",
+               "10.72.1.40", "--mask", "255.255.255.0", "--dns1", "10.72.1.1", "--dns2",
+               "10.72.1.2", env=w.env)
+        count = len(lines(p))
+        logind.send(signal_)
+        wait_for(lambda: len(lines(p)) > count, f"a switch after the {signal_} signal")
+        c.eq(lines(p)[count:], [f"{new}: {printer}"], f"the {signal_} signal")
 
     os.killpg(p.pid, signal.SIGTERM)
     c.eq(p.wait(timeout=10), 0, "exit status on SIGTERM")
