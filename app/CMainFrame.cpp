@@ -1,6 +1,8 @@
 #include "app/CMainFrame.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <algorithm>
 #include <iostream>
 
@@ -36,10 +38,31 @@ MenuEntry Separator() {
     return e;
 }
 
+// The settle timer on the event loop.
+class QtSettleTimer final : public ISettleTimer {
+  public:
+    explicit QtSettleTimer(std::function<void()> expired) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, std::move(expired));
+        m_clock.start();
+    }
+    int64_t NowMs() const override { return m_clock.elapsed(); }
+    void Start(int ms) override { m_timer.start(ms); }
+
+  private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};
+
 }  // namespace
 
 CMainFrame::CMainFrame(FrameServices services)
-    : m_services(std::move(services)), m_trayIcon(m_services.area) {
+    : m_services(std::move(services)),
+      m_trayIcon(m_services.area),
+      m_followTimer(m_services.makeSettleTimer
+                        ? m_services.makeSettleTimer([this] { OnFollowTimer(); })
+                        : std::make_unique<QtSettleTimer>([this] { OnFollowTimer(); })),
+      m_follower(*this, *m_followTimer) {
     LoadOffices(m_services.registry, m_offices);
     m_currentNetwork = DetectNetworkSettings(m_services.network);
 }
@@ -49,6 +72,8 @@ CMainFrame::~CMainFrame() = default;
 int CMainFrame::OnCreate() {
     m_bAutoDetect = ReadAutoDetect(m_services.registry);
     m_bStoredAutoDetect = m_bAutoDetect;
+    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
+    m_bNotify = ReadNotify(m_services.registry);
 
     if (!m_trayIcon.Create(this, "", res::IDI_OFFICE, res::kTrayIconId)) return -1;
     UpdateMenu();
@@ -94,6 +119,8 @@ void CMainFrame::RunConfigDialog(bool bAddCurrentNetwork) {
     if (m_bReloadPending || (m_settingsWatch && m_settingsWatch->Pending())) ReloadOffices();
     std::unique_ptr<IConfigDialog> dialog = m_services.makeConfigDialog();
     m_pConfigDialog = dialog.get();
+    // "New" from the current network means the network as it is now, not as it was at start.
+    m_currentNetwork = DetectNetworkSettings(m_services.network);
     dialog->SetOfficeList(m_offices);
     dialog->SetCurrentNetwork(m_currentNetwork);
     dialog->Run(bAddCurrentNetwork, this);
@@ -101,6 +128,7 @@ void CMainFrame::RunConfigDialog(bool bAddCurrentNetwork) {
     // The dialog may have added, renamed or deleted offices.
     UpdateMenu();
     if (m_bReloadPending) ReloadOffices();
+    if (m_bFollowPending) OnFollowTimer();
 }
 
 void CMainFrame::WatchSettings(std::unique_ptr<platform::IFileWatch> watch) {
@@ -157,6 +185,8 @@ void CMainFrame::ReloadOffices() {
         theirs.m_unsavedValues = mine.m_unsavedValues;
     }
 
+    m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
+    m_bNotify = ReadNotify(m_services.registry);
     // "Auto Detect" changed in the store: by another program, or by the dialog's Close.
     const bool storedAutoDetect = ReadAutoDetect(m_services.registry);
     const bool autoDetectChanged = storedAutoDetect != m_bStoredAutoDetect;
@@ -192,6 +222,74 @@ void CMainFrame::ReloadOffices() {
     UpdateMenu();
 }
 
+void CMainFrame::WatchNetwork(std::unique_ptr<platform::INetworkWatch> watch) {
+    m_networkWatch = std::move(watch);
+}
+
+void CMainFrame::OnFollowTimer() {
+    // Positions must stay valid under the open dialog: follow once it has closed.
+    m_bFollowPending = m_pConfigDialog != nullptr;
+    if (!m_bFollowPending) m_follower.Settled();
+}
+
+int CMainFrame::MatchNetworkNow() {
+    m_currentNetwork = DetectNetworkSettings(m_services.network);
+    if (m_undoneNetwork) {
+        if (*m_undoneNetwork == m_currentNetwork) return m_nCurrentOffice;
+        m_undoneNetwork.reset();
+    }
+    return FindMatchingOffice();
+}
+
+void CMainFrame::ApplyFollowedOffice(int position) {
+    const bool notify = m_bNotify && m_services.notices;
+    std::string previousKey;
+    std::optional<std::string> previousPrinter;
+    if (notify) {
+        if (m_nCurrentOffice >= 0 && m_nCurrentOffice < m_offices.GetSize())
+            previousKey = m_offices.ElementAt(m_nCurrentOffice).m_strKeyName;
+        previousPrinter = m_services.spooler.GetDefaultPrinter();
+    }
+    SelectOffice(position);
+    if (!notify) return;
+    const COfficeNetwork& office = m_offices.ElementAt(position);
+    const std::string followedKey = office.m_strKeyName;
+    m_services.notices->Show(
+        DisplayText(office.m_strOfficeName) + ": " + DisplayText(office.m_strDefaultPrinter) +
+            " is now your default printer",
+        [this, followedKey, previousKey, previousPrinter](platform::IDesktopNotices::Action a) {
+            if (a == platform::IDesktopNotices::Action::Settings)
+                OnConfigureNetworks();
+            else
+                UndoFollow(followedKey, previousKey, previousPrinter);
+        });
+}
+
+void CMainFrame::UndoFollow(const std::string& followedKey, const std::string& previousKey,
+                            const std::optional<std::string>& previousPrinter) {
+    // Only while that switch still stands: not over a later one, nor over the user's choice,
+    // and not under the open dialog.
+    if (m_pConfigDialog || !m_bAutoDetect || m_nCurrentOffice < 0 ||
+        m_nCurrentOffice != FindOfficeByKey(m_offices, followedKey))
+        return;
+    std::string error;
+    if (previousPrinter && !m_services.spooler.SetDefaultPrinter(*previousPrinter, &error))
+        std::cerr << "voldrane: the default printer was not put back: " << error << '\n';
+    m_nCurrentOffice = previousKey.empty() ? -1 : FindOfficeByKey(m_offices, previousKey);
+    if (m_nCurrentOffice >= 0)
+        ShowAppliedOffice(m_offices.ElementAt(m_nCurrentOffice));
+    else
+        ShowNotRecognised();
+    m_undoneNetwork = m_currentNetwork;
+    UpdateMenu();
+}
+
+void CMainFrame::ShowFollowedNoMatch() {
+    m_nCurrentOffice = -1;
+    ShowNotRecognised();
+    UpdateMenu();
+}
+
 void CMainFrame::OnConfigureNetworks() {
     if (m_pConfigDialog) {
         m_pConfigDialog->BringWindowToTop();
@@ -201,8 +299,11 @@ void CMainFrame::OnConfigureNetworks() {
 }
 
 void CMainFrame::OnUseNetwork(int command) {
+    m_undoneNetwork.reset();  // the user's own choice replaces an undone switch
     if (command == res::ID_NETWORK_AUTODETECT) {
         m_bAutoDetect = true;
+        // The machine may have moved since start: match the network as it is now.
+        m_currentNetwork = DetectNetworkSettings(m_services.network);
         m_nCurrentOffice = FindMatchingOffice();
         if (m_nCurrentOffice >= 0)
             SelectOffice(m_nCurrentOffice);

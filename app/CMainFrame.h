@@ -3,17 +3,21 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CTrayIcon.h"
 #include "app/ConfigDialogPlug.h"
+#include "network/NetworkFollower.h"
 #include "network/OfficeSelection.h"
 #include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
+#include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
 #include "platform/NetworkSource.h"
+#include "platform/NetworkWatch.h"
 #include "platform/NotificationArea.h"
 #include "platform/Spooler.h"
 #include "ui/ConfigHost.h"
@@ -32,6 +36,10 @@ struct FrameServices {
     std::function<void(const std::string&)> showHelp;  // the manual at a page ("" contents)
     std::function<void()> exit;                        // "Exit": end the event loop
     std::ostream* out = nullptr;                       // the matcher's line; nullptr: stdout
+    // The settle timer for following the network, calling `expired`; empty: the event loop's.
+    std::function<std::unique_ptr<ISettleTimer>(std::function<void()> expired)> makeSettleTimer;
+    // Where a switch made by following the network is told, with Undo; null: not told.
+    std::unique_ptr<platform::IDesktopNotices> notices;
 };
 
 // The program's hidden hub: owns the offices, the network read at start and the tray icon,
@@ -39,7 +47,8 @@ struct FrameServices {
 // commands.
 class CMainFrame final : public platform::INotificationOwner,
                          public ui::IConfigHost,
-                         private ISelectionDisplay {
+                         private ISelectionDisplay,
+                         private IFollowTarget {
   public:
     // Loads the offices and reads the network; no icon yet.
     explicit CMainFrame(FrameServices services);
@@ -91,6 +100,13 @@ class CMainFrame final : public platform::INotificationOwner,
     // not store yet stay; an unreadable file changes nothing.
     void ReloadOffices();
 
+    // Takes over the network's events, whose calls go to OnNetworkChanged.
+    void WatchNetwork(std::unique_ptr<platform::INetworkWatch> watch);
+    // The network may have changed: with "Follow Network" and automatic detection on, the
+    // office is detected again once the network has settled.
+    void OnNetworkChanged() { m_follower.NetworkChanged(); }
+    bool GetFollowNetwork() const { return m_bFollowNetwork; }
+
     // An office name as a menu entry shows it: control characters as spaces, bytes that are
     // not UTF-8 as U+FFFD, '&' doubled (a single one would mark a keyboard shortcut), names
     // of more than 64 characters cut with "...".
@@ -102,6 +118,16 @@ class CMainFrame final : public platform::INotificationOwner,
     void AskToAddCurrentNetwork();
     void RunConfigDialog(bool bAddCurrentNetwork);
     void UpdateMenu();
+    void OnFollowTimer();
+    void UndoFollow(const std::string& followedKey, const std::string& previousKey,
+                    const std::optional<std::string>& previousPrinter);
+
+    // IFollowTarget
+    bool Following() override { return m_bAutoDetect && m_bFollowNetwork; }
+    int MatchNetworkNow() override;
+    int AppliedOffice() const override { return m_nCurrentOffice; }
+    void ApplyFollowedOffice(int position) override;
+    void ShowFollowedNoMatch() override;
 
     FrameServices m_services;
     CTrayIcon m_trayIcon;
@@ -112,6 +138,14 @@ class CMainFrame final : public platform::INotificationOwner,
     CNetworkSettings m_currentNetwork;
     bool m_bStoredAutoDetect = true;  // "Auto Detect" as last read from the store
     bool m_bReloadPending = false;    // the file changed while the dialog was open
+    bool m_bFollowNetwork = false;    // "Follow Network" as last read from the store
+    bool m_bFollowPending = false;    // the network settled while the dialog was open
+    bool m_bNotify = true;            // "Notify" as last read from the store
+    // The network when a switch was undone: following leaves it be until the network differs.
+    std::optional<CNetworkSettings> m_undoneNetwork;
+    std::unique_ptr<ISettleTimer> m_followTimer;
+    CNetworkFollower m_follower;
+    std::unique_ptr<platform::INetworkWatch> m_networkWatch;
     // Last: it goes first, before anything its call touches.
     std::unique_ptr<platform::IFileWatch> m_settingsWatch;
 };

@@ -8,8 +8,10 @@
 #include "app/ConfigDialogPlug.h"
 #include "app/Help.h"
 #include "offices/CRegistry.h"
+#include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
 #include "platform/GuiPlatform.h"
+#include "platform/NetworkEvents.h"
 #include "platform/Platform.h"
 #include "res/Icons.h"
 #include "res/Resource.h"
@@ -87,6 +89,8 @@ bool CSwitcherApp::InitInstance() {
             QCoreApplication::exit(0);
         },
         nullptr,
+        {},  // the event loop's settle timer
+        platform::CreateDesktopNotices(),
     });
     ReportStoreProblems();
     // Offices that voldranectl (or a second login's copy) adds, edits or removes reach the
@@ -95,6 +99,14 @@ bool CSwitcherApp::InitInstance() {
     m_pMainFrame->WatchSettings(platform::WatchFile(m_store->FilePath(), kSettingsQuietMs,
                                                     kSettingsMaxDelayMs,
                                                     [frame] { frame->OnSettingsChanged(); }));
+    // The network's events, for following it; without them the office is read at start and
+    // on "Auto-Detect" only.
+    std::string eventsError;
+    auto events = platform::OpenNetworkEvents("", &eventsError);
+    if (!events)
+        std::cerr << "voldrane: network changes cannot be followed: " << eventsError << '\n';
+    m_pMainFrame->WatchNetwork(
+        platform::WatchNetwork(std::move(events), [frame] { frame->OnNetworkChanged(); }));
 
     if (m_pMainFrame->OnCreate() != 0) {
         std::cerr << "voldrane: the icon could not be added to the system tray\n";

@@ -82,6 +82,8 @@ int RunApply(const Command& self, const std::vector<std::string>& args, std::ost
 int RunAuto(const Command& self, const std::vector<std::string>& args, std::ostream& out,
             std::ostream& err);
 // SpoolerCommand.cpp: the print spooler for the tray program (internal, not in the usage).
+int RunWatch(const Command& self, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err);
 int RunSpooler(const Command& self, const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -308,16 +309,27 @@ int RunSet(const Command& self, const std::vector<std::string>& args, std::ostre
     if (!parsed) return UsageError(self, err, "");
     const auto& pos = parsed->positionals;
     if (pos.empty())
-        return UsageError(self, err, "name the setting: auto-detect, default-office or autostart");
+        return UsageError(self, err,
+                          "name the setting: auto-detect, follow-network, notify, default-office "
+                          "or autostart");
     if (pos[0] == "autostart") return SetAutostart(self, *parsed, err);
     Session s;
     platform::RegApplyResult result;
 
-    if (pos[0] == "auto-detect") {
+    // The on/off switches, by their name here, with the store's one writer of each.
+    using SwitchWriter = bool (*)(CRegistry&, bool, std::string*);
+    static const std::pair<const char*, SwitchWriter> kSwitches[] = {
+        {"auto-detect", WriteAutoDetect},
+        {"follow-network", WriteFollowNetwork},
+        {"notify", WriteNotify},
+    };
+    const auto sw = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                 [&](const auto& e) { return pos[0] == e.first; });
+    if (sw != std::end(kSwitches)) {
         if (pos.size() != 2 || (pos[1] != "on" && pos[1] != "off") || parsed->Has("clear"))
-            return UsageError(self, err, "auto-detect takes on or off");
+            return UsageError(self, err, pos[0] + " takes on or off");
         std::string error;
-        if (!WriteAutoDetect(s.registry, pos[1] == "on", &error))
+        if (!sw->second(s.registry, pos[1] == "on", &error))
             return Fail(self, err, error, kExitFailure);
         return kExitOk;
     } else if (pos[0] == "default-office") {

@@ -25,7 +25,9 @@ const Command kCommands[] = {
      "[--dhcp D] [--dns1 A] [--dns2 A] [--wins A]",
      RunEdit},
     {"remove", "remove KEY", RunRemove},
-    {"set", "set auto-detect on|off  |  set default-office KEY|--clear  |  set autostart on|off",
+    {"set",
+     "set auto-detect on|off  |  set follow-network on|off  |  set notify on|off  |  "
+     "set autostart on|off  |  set default-office KEY|--clear",
      RunSet},
     {"match", "match [--explain]", RunMatch},
     {"export", "export [FILE]", RunExport},
@@ -33,6 +35,7 @@ const Command kCommands[] = {
     {"printers", "printers [--json]", RunPrinters},
     {"apply", "apply OFFICE", RunApply},
     {"auto", "auto", RunAuto},
+    {"watch", "watch", RunWatch},
 };
 
 // For the programs of this package only, hence not in the usage text.

@@ -209,18 +209,51 @@ bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error) 
     return AddOffices(registry, {&office}, std::time(nullptr), error);
 }
 
-bool ReadAutoDetect(CRegistry& registry) {
-    uint32_t value = 1;  // absent, or not a number: on
-    registry.ReadDWORD(kAppKey, kAutoDetectValue, value);
+namespace {
+
+bool ReadSwitch(CRegistry& registry, const char* name, bool absent) {
+    uint32_t value = absent ? 1 : 0;  // absent, or not a number
+    registry.ReadDWORD(kAppKey, name, value);
     return value != 0;
 }
 
-bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
+bool WriteSwitch(CRegistry& registry, const char* name, bool on, std::string* error) {
     const uint8_t n = on ? 1 : 0;
-    return Written(
-        registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
-                        {RegOp::SetValue, kAppKey, kAutoDetectValue, {kRegDword, {n, 0, 0, 0}}}}),
-        error);
+    return Written(registry.Apply({{RegOp::CreateKey, kAppKey, {}, {}},
+                                   {RegOp::SetValue, kAppKey, name, {kRegDword, {n, 0, 0, 0}}}}),
+                   error);
+}
+
+}  // namespace
+
+bool ReadAutoDetect(CRegistry& registry) {
+    return ReadSwitch(registry, kAutoDetectValue, true);
+}
+
+bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kAutoDetectValue, on, error);
+}
+
+bool ReadFollowNetwork(CRegistry& registry) {
+    return ReadSwitch(registry, kFollowNetworkValue, false);
+}
+
+bool WriteFollowNetwork(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kFollowNetworkValue, on, error);
+}
+
+bool ReadNotify(CRegistry& registry) {
+    return ReadSwitch(registry, kNotifyValue, true);
+}
+
+bool WriteNotify(CRegistry& registry, bool on, std::string* error) {
+    return WriteSwitch(registry, kNotifyValue, on, error);
+}
+
+std::string ReadDefaultOffice(CRegistry& registry) {
+    std::string value;
+    registry.ReadString(kAppKey, kDefaultOfficeValue, value);
+    return value;
 }
 
 bool WriteDefaultOffice(CRegistry& registry, const std::optional<std::string>& key,
@@ -235,12 +268,6 @@ bool WriteDefaultOffice(CRegistry& registry, const std::optional<std::string>& k
                                     kDefaultOfficeValue,
                                     {kRegSz, {key->begin(), key->end()}}}}),
                    error);
-}
-
-std::string ReadDefaultOffice(CRegistry& registry) {
-    std::string value;
-    registry.ReadString(kAppKey, kDefaultOfficeValue, value);
-    return value;
 }
 
 }  // namespace voldrane

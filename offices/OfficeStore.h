@@ -16,6 +16,8 @@ inline constexpr const char* kAppKey = "SOFTWARE\\Kestamor\\Voldrane";
 inline constexpr const char* kOfficesKey = "SOFTWARE\\Kestamor\\Voldrane\\Offices";
 inline constexpr const char* kAutoDetectValue = "Auto Detect";
 inline constexpr const char* kDefaultOfficeValue = "Default Office";
+inline constexpr const char* kFollowNetworkValue = "Follow Network";
+inline constexpr const char* kNotifyValue = "Notify";
 
 // Appends every stored office to `offices`, in the store's enumeration order (ascending key
 // name, which is creation order for generated names). Creates the Offices key if missing.
@@ -63,13 +65,20 @@ bool AddOffice(CRegistry& registry, COfficeNetwork& office, std::string* error =
 
 // "Auto Detect": on unless stored as a DWORD 0.
 bool ReadAutoDetect(CRegistry& registry);
+// "Follow Network": off unless stored as a DWORD other than 0, so that settings from before
+// it existed keep reading the network only when asked.
+bool ReadFollowNetwork(CRegistry& registry);
+// "Notify": on unless stored as a DWORD 0.
+bool ReadNotify(CRegistry& registry);
 // "Default Office"; empty when absent or not text.
 std::string ReadDefaultOffice(CRegistry& registry);
 
-// The only writers of the two settings, for every program. Each makes the program's key when
-// it is missing, and is false with `error` when the store cannot be written.
-// "Auto Detect" as the DWORD 0 or 1.
+// The only writers of the settings, for every program. Each makes the program's key when it
+// is missing, and is false with `error` when the store cannot be written.
+// "Auto Detect", "Follow Network" and "Notify" as the DWORD 0 or 1.
 bool WriteAutoDetect(CRegistry& registry, bool on, std::string* error = nullptr);
+bool WriteFollowNetwork(CRegistry& registry, bool on, std::string* error = nullptr);
+bool WriteNotify(CRegistry& registry, bool on, std::string* error = nullptr);
 // "Default Office" as the text `key`, byte for byte (the tray program compares it with key
 // names exactly); nullopt removes the value.
 bool WriteDefaultOffice(CRegistry& registry, const std::optional<std::string>& key,

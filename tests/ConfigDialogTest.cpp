@@ -433,6 +433,37 @@ TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
         << prompt.shown[0].text.toStdString();
 }
 
+TEST_F(ConfigDialogTest, FollowAndNotifyAreStoredByCloseOnlyWhenTheUserChangedThem) {
+    Seed({{"3FF36300", "Zurich"}});
+    auto toggle = [](QWidget* config, const char* name) {
+        auto* check = Child<QCheckBox>(config, name);
+        check->setFocus();
+        QTest::keyClick(check, Qt::Key_Space);
+    };
+    RunConfig([&](QWidget* config) {
+        EXPECT_FALSE(Child<QCheckBox>(config, "followNetwork")->isChecked());
+        EXPECT_TRUE(Child<QCheckBox>(config, "notify")->isChecked());
+        toggle(config, "followNetwork");
+        QTest::keyClick(config, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(ReadFollowNetwork(host->registry));
+    RunConfig([&](QWidget* config) {
+        OtherWriter other = Other();
+        ASSERT_TRUE(WriteNotify(other.registry, false));  // voldranectl set notify off
+        toggle(config, "followNetwork");
+        Click(config, "close");
+    });
+    EXPECT_TRUE(ReadFollowNetwork(host->registry));
+    EXPECT_FALSE(ReadNotify(host->registry)) << "the box left as shown stores nothing";
+    RunConfig([&](QWidget* config) {
+        EXPECT_TRUE(Child<QCheckBox>(config, "followNetwork")->isChecked());
+        EXPECT_FALSE(Child<QCheckBox>(config, "notify")->isChecked());
+        toggle(config, "notify");
+        Click(config, "close");
+    });
+    EXPECT_TRUE(ReadNotify(host->registry));
+}
+
 TEST_F(ConfigDialogTest, InPlaceLabelEditsGoBackToTheOfficeName) {
     Seed({{"3FF36300", "Zurich"}});
     RunConfig([&](QWidget* config) {
@@ -628,8 +659,8 @@ TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {
             QTest::keyClick(Child<QLineEdit>(office, "name"), Qt::Key_F1);
             Click(office, "cancel");
         });
-        for (const char* name :
-             {"offices", "select", "new", "edit", "delete", "autoDetect", "close", "help"})
+        for (const char* name : {"offices", "select", "new", "edit", "delete", "autoDetect",
+                                 "followNetwork", "notify", "close", "help"})
             EXPECT_FALSE(Child<QWidget>(config, name)->whatsThis().isEmpty()) << name;
 
         auto* close = Child<QPushButton>(config, "close");

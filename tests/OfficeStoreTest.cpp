@@ -160,6 +160,18 @@ TEST_F(StoreTest, AutoDetectAndDefaultOfficeSettings) {
     EXPECT_TRUE(WriteAutoDetect(reg, true));
     EXPECT_EQ(store.QueryValue(kApp, kAutoDetectValue)->data, (std::vector<uint8_t>{1, 0, 0, 0}));
 
+    // "Follow Network" is off until stored on; "Notify" on until stored off.
+    store.Apply({{RegOp::DeleteValue, kApp, kFollowNetworkValue, {}},
+                 {RegOp::DeleteValue, kApp, kNotifyValue, {}}});
+    EXPECT_FALSE(ReadFollowNetwork(reg));
+    EXPECT_TRUE(ReadNotify(reg));
+    EXPECT_TRUE(WriteFollowNetwork(reg, true));
+    EXPECT_TRUE(WriteNotify(reg, false));
+    EXPECT_TRUE(ReadFollowNetwork(reg));
+    EXPECT_FALSE(ReadNotify(reg));
+    EXPECT_TRUE(ReadAutoDetect(reg)) << "each switch is its own value";
+    EXPECT_EQ(store.QueryValue(kApp, kNotifyValue)->data, (std::vector<uint8_t>{0, 0, 0, 0}));
+
     // "Default Office" is handed over exactly as stored, case included.
     Set(kApp, kDefaultOfficeValue, {kRegSz, {'3', 'f', 'f', '3'}});
     EXPECT_EQ(ReadDefaultOffice(reg), "3ff3");

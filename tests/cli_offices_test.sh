@@ -116,6 +116,11 @@ expect "stored as 0" grep -qx '"Auto Detect"=dword:00000000' "$STORE"
 check "auto-detect on" 0 "$V" set auto-detect on
 expect "stored as 1" grep -qx '"Auto Detect"=dword:00000001' "$STORE"
 check "auto-detect bad" 2 "$V" set auto-detect yes
+check "follow-network on" 0 "$V" set follow-network on
+expect "follow stored as 1" grep -qx '"Follow Network"=dword:00000001' "$STORE"
+check "notify off" 0 "$V" set notify off
+expect "notify stored as 0" grep -qx '"Notify"=dword:00000000' "$STORE"
+check "notify bad" 2 "$V" set notify
 check "default office" 0 "$V" set default-office "$(tr A-F a-f <<<"$head_key")"
 expect "stored with the key's own case" grep -qx "\"Default Office\"=\"$head_key\"" "$STORE"
 check "default office unknown" 2 "$V" set default-office 0BADBEEF

@@ -59,7 +59,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     expect "completes office keys" [ "$(complete_words voldranectl edit "")" = "5F00A1B2,5F00A1B3" ]
     expect "completes offices by key and name" \
         [ "$(complete_words voldranectl apply "")" = "5F00A1B2,5F00A1B3,Branch,Head\ office" ]
-    expect "completes settings" [ "$(complete_words voldranectl set "")" = "auto-detect,autostart,default-office" ]
+    expect "completes settings" [ "$(complete_words voldranectl set "")" = "auto-detect,autostart,default-office,follow-network,notify" ]
     expect "completes on and off" [ "$(complete_words voldranectl set autostart "")" = "off,on" ]
     expect "completes options" [ "$(complete_words voldranectl match --)" = "--explain,--help" ]
 fi

@@ -98,6 +98,17 @@ CConfigDialog::CConfigDialog(QWidget* parent)
     m_checkAutoDetect->setWhatsThis(
         tr("When checked, Voldrane recognises the office from the network each time it "
            "starts. Saved when you press Close."));
+    m_checkFollow = new QCheckBox(tr("&Follow network changes"), this);
+    m_checkFollow->setObjectName(QStringLiteral("followNetwork"));
+    m_checkFollow->setWhatsThis(
+        tr("When checked together with Auto-detect Network, Voldrane recognises the office "
+           "again whenever the network changes, for example after waking up somewhere else. "
+           "Saved when you press Close."));
+    m_checkNotify = new QCheckBox(tr("&Tell me when the printer changes"), this);
+    m_checkNotify->setObjectName(QStringLiteral("notify"));
+    m_checkNotify->setWhatsThis(
+        tr("When checked, following a network change says on the desktop which printer is "
+           "now your default printer. Saved when you press Close."));
 
     auto* group = new QGroupBox(tr("Office Networks"), this);
     auto* buttonColumn = new QVBoxLayout;
@@ -109,7 +120,9 @@ CConfigDialog::CConfigDialog(QWidget* parent)
     groupLayout->addLayout(buttonColumn);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_checkAutoDetect);
+    auto* switches = new QVBoxLayout;
+    for (QCheckBox* c : {m_checkAutoDetect, m_checkFollow, m_checkNotify}) switches->addWidget(c);
+    bottom->addLayout(switches);
     bottom->addStretch(1);
     bottom->addWidget(m_btnClose);
     bottom->addWidget(m_btnHelp);
@@ -175,6 +188,10 @@ void CConfigDialog::OnInitDialog() {
     m_bAutoDetectNetwork = m_pHost->GetAutoDetect();
     m_bStoredAutoDetect = ReadAutoDetect(m_pHost->Registry());
     m_checkAutoDetect->setChecked(m_bAutoDetectNetwork);
+    m_bStoredFollow = ReadFollowNetwork(m_pHost->Registry());
+    m_bStoredNotify = ReadNotify(m_pHost->Registry());
+    m_checkFollow->setChecked(m_bStoredFollow);
+    m_checkNotify->setChecked(m_bStoredNotify);
     m_listOffices->clearSelection();
     OnItemChangedOffices();
     m_checkAutostart->setChecked(platform::AutostartEnabled());
@@ -330,6 +347,17 @@ void CConfigDialog::RemoveOffice(int p) {
 }
 
 void CConfigDialog::OnCloseButton() {
+    // Only a box the user changed is stored: an untouched one leaves another program's change.
+    std::string error;
+    if (m_checkFollow->isChecked() != m_bStoredFollow &&
+        !WriteFollowNetwork(m_pHost->Registry(), m_checkFollow->isChecked(), &error))
+        ReportStoreFailure(tr("The setting \"Follow network changes\" could not be saved:\n%1")
+                               .arg(Reason(error)));
+    if (m_checkNotify->isChecked() != m_bStoredNotify &&
+        !WriteNotify(m_pHost->Registry(), m_checkNotify->isChecked(), &error))
+        ReportStoreFailure(tr("The setting \"Tell me when the printer changes\" could not be "
+                              "saved:\n%1")
+                               .arg(Reason(error)));
     // The switch left as it was shown while another program changed the stored setting: that
     // change stands, and the main frame takes it up when it reloads the settings.
     if (m_checkAutoDetect->isChecked() == m_bAutoDetectNetwork &&
@@ -339,7 +367,6 @@ void CConfigDialog::OnCloseButton() {
     }
     m_bAutoDetectNetwork = m_checkAutoDetect->isChecked();
     m_pHost->SetAutoDetect(m_bAutoDetectNetwork);
-    std::string error;
     if (!WriteAutoDetect(m_pHost->Registry(), m_bAutoDetectNetwork, &error))
         ReportStoreFailure(tr("The setting \"Auto-detect Network\" could not be saved:\n%1\n\n"
                               "It applies while Voldrane runs.")

@@ -83,6 +83,10 @@ class CConfigDialog : public QDialog {
     bool m_bAutoDetectNetwork = false;
     bool m_bStoredAutoDetect = true;  // the stored setting when the window opened
     QCheckBox* m_checkAutostart = nullptr;
+    QCheckBox* m_checkFollow = nullptr;
+    QCheckBox* m_checkNotify = nullptr;
+    bool m_bStoredFollow = false;  // the stored settings when the window opened
+    bool m_bStoredNotify = true;
 
     QPointer<COfficeDialog> m_pOfficeDialog;  // open during New and Edit
     bool m_bSettingText = false;              // our own label changes are not user edits

@@ -12,8 +12,9 @@ struct NetworkPaths {
     std::string runRoot = "/run";  // udev data, systemd-networkd leases, systemd-resolved
     std::vector<std::string> dhclientLeaseDirs = {"/var/lib/dhcp", "/var/lib/dhclient"};
     std::string resolvConf = "/etc/resolv.conf";
-    bool askNetworkManager = true;  // over D-Bus on the system bus
-    bool askResolved = true;        // systemd-resolved over D-Bus, when only its stub is known
+    std::string varLibNetworkManager = "/var/lib/NetworkManager";  // its DHCP client's leases
+    bool askNetworkManager = true;                                 // over D-Bus on the system bus
+    bool askResolved = true;  // systemd-resolved over D-Bus, when only its stub is known
 };
 
 }  // namespace voldrane::platform::linux_os

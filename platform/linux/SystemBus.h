@@ -42,6 +42,9 @@ class SystemBus {
                                              const std::string& interface, const std::string& name,
                                              std::string* error);
 
+    // For a caller that waits for signals on the connection.
+    sd_bus* Handle() const { return m_bus; }
+
     // True after a call ran out of time: the caller should stop asking this service.
     bool TimedOut() const { return m_timedOut; }
 

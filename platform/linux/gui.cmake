@@ -10,3 +10,11 @@ add_library(voldrane_platform_gui STATIC
 target_link_libraries(voldrane_platform_gui
     PUBLIC voldrane_options Qt6::Widgets
     PRIVATE Qt6::DBus PkgConfig::XCB)
+
+# Desktop notifications over D-Bus (their action signal needs a moc'd slot).
+target_sources(voldrane_platform_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/../DesktopNotices.h
+    ${CMAKE_CURRENT_LIST_DIR}/DBusNotices.h
+    ${CMAKE_CURRENT_LIST_DIR}/DBusNotices.cpp
+)
+set_target_properties(voldrane_platform_gui PROPERTIES AUTOMOC ON)

@@ -26,5 +26,8 @@ target_sources(voldrane_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/TextFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FilePath.h
     ${CMAKE_CURRENT_LIST_DIR}/FilePath.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../NetworkEvents.h
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkEvents.h
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkEvents.cpp
 )
 target_link_libraries(voldrane_platform PRIVATE PkgConfig::SYSTEMD)

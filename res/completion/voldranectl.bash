@@ -21,7 +21,7 @@ _voldranectl() {
     local cur prev words cword
     _init_completion -n = || return
 
-    local commands="detect list add edit remove set match export import printers apply auto"
+    local commands="detect list add edit remove set match export import printers apply auto watch"
     local office_opts="--name --printer --current --ip --mask --gateway --dhcp --dns1 --dns2 --wins"
     if [[ $cword -eq 1 ]]; then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
@@ -54,10 +54,10 @@ _voldranectl() {
             [[ $cword -eq 2 ]] && _voldranectl_words "$(_voldranectl_offices)" ;;
         set)
             if [[ $cword -eq 2 ]]; then
-                COMPREPLY=($(compgen -W "auto-detect default-office autostart" -- "$cur"))
+                COMPREPLY=($(compgen -W "auto-detect follow-network notify default-office autostart" -- "$cur"))
             elif [[ $cword -eq 3 ]]; then
                 case $prev in
-                    auto-detect | autostart) COMPREPLY=($(compgen -W "on off" -- "$cur")) ;;
+                    auto-detect | follow-network | notify | autostart) COMPREPLY=($(compgen -W "on off" -- "$cur")) ;;
                     default-office)
                         _voldranectl_words "$(voldranectl list 2>/dev/null | sed -n 's/^\([^ ]\+\)  .*$/\1/p')
 --clear" ;;

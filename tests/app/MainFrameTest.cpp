@@ -65,6 +65,43 @@ COfficeNetwork Office(const std::string& key, const std::string& name, const std
     return o;
 }
 
+// The follower's settle timer, expired by the test's hand.
+struct SettleLog {
+    std::function<void()> expired;
+    bool armed = false;
+    void Expire() {
+        ASSERT_TRUE(armed) << "nothing was waiting to settle";
+        armed = false;
+        expired();
+    }
+};
+class HandTimer final : public ISettleTimer {
+  public:
+    explicit HandTimer(SettleLog& log) : m_log(log) {}
+    int64_t NowMs() const override { return 0; }
+    void Start(int) override { m_log.armed = true; }
+
+  private:
+    SettleLog& m_log;
+};
+
+// The desktop's notices: what was shown, and the last one's actions for the test to pick.
+struct NoticeLog {
+    std::vector<std::string> texts;
+    std::function<void(platform::IDesktopNotices::Action)> acted;
+};
+class RecordingNotices final : public platform::IDesktopNotices {
+  public:
+    explicit RecordingNotices(NoticeLog& log) : m_log(log) {}
+    void Show(const std::string& text, std::function<void(Action)> acted) override {
+        m_log.texts.push_back(text);
+        m_log.acted = std::move(acted);
+    }
+
+  private:
+    NoticeLog& m_log;
+};
+
 class MainFrameTest : public CupsTest {
   protected:
     void SetUp() override {
@@ -103,6 +140,11 @@ class MainFrameTest : public CupsTest {
             [this](const std::string& page) { m_helpPages.push_back(page); },
             [this] { ++m_exits; },
             &m_out,
+            [this](std::function<void()> expired) {
+                m_settle.expired = std::move(expired);
+                return std::make_unique<HandTimer>(m_settle);
+            },
+            std::make_unique<RecordingNotices>(m_notices),
         });
         EXPECT_EQ(m_frame->OnCreate(), expectCreated ? 0 : -1);
         return *m_frame;
@@ -123,6 +165,13 @@ class MainFrameTest : public CupsTest {
         return texts;
     }
     std::string Default() { return LpstatDefault(); }
+    // The machine moves to the network `net` ("10.9.9."), and the change settles.
+    void MoveTo(const std::string& net, const std::string& host = "30") {
+        m_network.adapters = std::vector{Adapter("Ethernet", net + host, "255.255.255.0")};
+        m_network.dns = std::vector<std::string>{net + "1", net + "2"};
+        m_frame->OnNetworkChanged();
+        m_settle.Expire();
+    }
 
     ScriptedPrompt m_prompt;
     RecordingNotificationArea m_area;
@@ -136,6 +185,8 @@ class MainFrameTest : public CupsTest {
     int m_exits = 0;
     std::vector<std::string> m_helpPages;
     std::ostringstream m_out;
+    SettleLog m_settle;
+    NoticeLog m_notices;
     std::unique_ptr<CMainFrame> m_frame;
 };
 
@@ -303,6 +354,102 @@ TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
     // Switched off again by the configuration dialog: nothing is ticked.
     m_frame->SetAutoDetect(false);
     EXPECT_TRUE(Ticked().empty());
+}
+
+// A laptop that moved after start: "Auto-Detect" and the dialog's "New" see where it is now.
+TEST_F(MainFrameTest, AutoDetectAndTheDialogReadTheNetworkAgain) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Start();
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_network.adapters = std::vector{Adapter("Ethernet", "10.9.9.30", "255.255.255.0")};
+    m_network.dns = std::vector<std::string>{"10.9.9.1", "10.9.9.2"};
+
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Elsewhere");
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    m_network.adapters = std::vector{Adapter("Ethernet", "10.5.5.30", "255.255.255.0")};
+    std::string seen;
+    m_dialogs.whileRunning = [&](ui::IConfigHost& host) {
+        seen = host.CurrentNetwork().m_strIPAddress;
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    EXPECT_EQ(seen, "10.5.5.30");
+}
+
+TEST_F(MainFrameTest, FollowsTheNetworkWhenSwitchedOnButNeverOverAUsersChoice) {
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Start();
+    MoveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0) << "following is off until switched on";
+
+    ASSERT_TRUE(WriteFollowNetwork(*m_registry, true));  // as voldranectl or the dialog
+    m_frame->OnSettingsChanged();
+    MoveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    EXPECT_EQ(Shown().tip, "Elsewhere");
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    MoveTo("10.5.5.");  // no office here: said so, and the printer stays
+    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
+    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
+    EXPECT_EQ(Shown().tip, res::kCannotDetermineOffice);
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+
+    m_frame->OnMenuCommand(32774);  // the user's own choice: Here
+    MoveTo("10.9.9.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+
+    // With the dialog open the change waits for it to close.
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
+    m_dialogs.whileRunning = [&](ui::IConfigHost&) {
+        MoveTo("10.1.2.");
+        EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    };
+    m_frame->OnMenuCommand(res::ID_CONFIGURE_NETWORKS);
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+}
+
+TEST_F(MainFrameTest, AFollowedSwitchIsToldAndUndoPutsThePreviousPrinterBack) {
+    using Action = platform::IDesktopNotices::Action;
+    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
+           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    ASSERT_TRUE(WriteFollowNetwork(*m_registry, true));
+    Start();
+    EXPECT_TRUE(m_notices.texts.empty()) << "nothing is told at start";
+    MoveTo("10.9.9.");
+    EXPECT_EQ(m_notices.texts,
+              std::vector<std::string>{"Elsewhere: PrinterB is now your default printer"});
+
+    m_notices.acted(Action::Undo);
+    EXPECT_EQ(Default(), "system default destination: PrinterA");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(Shown().tip, "Here");
+    MoveTo("10.9.9.");  // the same network once more: the undone switch stays undone
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    m_notices.acted(Action::Settings);
+    EXPECT_EQ(m_dialogs.runs, std::vector<bool>{false});
+
+    MoveTo("10.9.9.", "31");  // the network changed again: followed again
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+    ASSERT_EQ(m_notices.texts.size(), 2u);
+    m_frame->OnMenuCommand(32775);  // the user's choice after the notice: Undo leaves it
+    m_notices.acted(Action::Undo);
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
+
+    ASSERT_TRUE(WriteNotify(*m_registry, false));
+    m_frame->OnSettingsChanged();
+    m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
+    MoveTo("10.1.2.");
+    EXPECT_EQ(m_frame->GetCurrentOffice(), 0);
+    EXPECT_EQ(m_notices.texts.size(), 2u) << "not for menu choices, nor with Notify off";
 }
 
 TEST_F(MainFrameTest, OfficesFromPosition100OnAreShownDisabled) {
@@ -486,8 +633,17 @@ TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
 // shows, filled with this network; OK adds, stores and (as the only office) applies it.
 TEST_F(MainFrameTest, YesOpensTheOfficeDialogFilledWithThisNetwork) {
     m_prompt.Answer(true);
-    m_frame = std::make_unique<CMainFrame>(FrameServices{
-        m_area, *m_registry, *m_spooler, m_network, &CreateConfigDialog, {}, {}, {}, &m_out});
+    m_frame = std::make_unique<CMainFrame>(FrameServices{m_area,
+                                                         *m_registry,
+                                                         *m_spooler,
+                                                         m_network,
+                                                         &CreateConfigDialog,
+                                                         {},
+                                                         {},
+                                                         {},
+                                                         &m_out,
+                                                         {},
+                                                         nullptr});
     bool sawOfficeDialog = false;
     OnNextModal([&](QWidget* office) {
         sawOfficeDialog = true;

@@ -98,8 +98,8 @@ class MainFrameFaultTest : public CupsTest, public ::testing::WithParamInterface
 TEST_P(MainFrameFaultTest, AppliesTheOfficeAnywayWithinTheBound) {
     std::unique_ptr<CMainFrame> frame;
     Bounded("start-up", [&] {
-        frame = std::make_unique<CMainFrame>(
-            FrameServices{m_area, *m_registry, *m_spooler, m_network, {}, {}, {}, {}, &m_out});
+        frame = std::make_unique<CMainFrame>(FrameServices{
+            m_area, *m_registry, *m_spooler, m_network, {}, {}, {}, {}, &m_out, {}, nullptr});
         EXPECT_EQ(frame->OnCreate(), 0);
     });
     EXPECT_EQ(Shown().icon, res::IDI_OFFICE);

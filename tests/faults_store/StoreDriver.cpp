@@ -132,8 +132,17 @@ int TrayWriter(const std::string& prefix, int rounds, int ops) {
     FakeNetworkSource network;
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath());
     CRegistry registry(store);
-    CMainFrame frame(FrameServices{
-        area, registry, spooler, network, &CreateConfigDialog, {}, {}, {}, &std::cerr});
+    CMainFrame frame(FrameServices{area,
+                                   registry,
+                                   spooler,
+                                   network,
+                                   &CreateConfigDialog,
+                                   {},
+                                   {},
+                                   {},
+                                   &std::cerr,
+                                   {},
+                                   nullptr});
     // As the program runs: the other writers' changes are loaded between the dialog's runs.
     frame.WatchSettings(
         platform::WatchFile(store.Path(), 150, 1000, [&frame] { frame.OnSettingsChanged(); }));
@@ -241,7 +250,8 @@ int TrayMenu() {
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath(),
                                            &diagnostics);
     CRegistry registry(store);
-    CMainFrame frame(FrameServices{area, registry, spooler, network, {}, {}, {}, {}, &matcher});
+    CMainFrame frame(
+        FrameServices{area, registry, spooler, network, {}, {}, {}, {}, &matcher, {}, nullptr});
     if (frame.OnCreate() != 0) return 71;
     const auto tip = [&] { return area.shown[res::kTrayIconId].tip; };
     Json out;

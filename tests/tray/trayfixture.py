@@ -145,10 +145,13 @@ class Desk:
 
     # -- session bus ----------------------------------------------------------------------
 
-    def start_bus(self):
+    def start_bus(self, listen=None):
+        """listen: a D-Bus address to listen on instead of the session default (a path
+        reaches programs in other network namespaces, an abstract socket does not)."""
         need("dbus-daemon")
         proc = self.spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                                   "--print-address=1"], stdout=subprocess.PIPE)
+                                   "--print-address=1"]
+                          + (["--address=" + listen] if listen else []), stdout=subprocess.PIPE)
         address = proc.stdout.readline().decode().strip()
         if not address:
             raise FixtureError("dbus-daemon gave no address: %s" % self.output("dbus")[1])
