@@ -21,7 +21,7 @@ struct OptionSpec {
     bool hasValue;
 };
 
-// A subcommand's arguments after getopt_long: options by name ("" for flags), positionals.
+// A subcommand's arguments once parsed: options by name ("" for flags), positionals.
 struct ParsedArgs {
     std::map<std::string, std::string> options;
     std::vector<std::string> positionals;
@@ -38,8 +38,10 @@ struct ParsedArgs {
 // exits 0: every command parses its arguments before it does anything.
 struct HelpRequested {};
 
-// Parses args (the subcommand's own, without its name) with getopt_long. On a wrong
-// option writes a message to err and returns nullopt; --help and -h throw HelpRequested.
+// Parses args (the subcommand's own, without its name) as getopt_long did: options and
+// positionals in any order, "--" ends the options, --opt=V or --opt V, long options shortened
+// while unambiguous. On a wrong option writes a message to err and returns nullopt; --help and
+// -h throw HelpRequested.
 std::optional<ParsedArgs> ParseArgs(const std::string& command,
                                     const std::vector<std::string>& args,
                                     const std::vector<OptionSpec>& specs, std::ostream& err);

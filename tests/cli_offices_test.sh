@@ -68,6 +68,33 @@ check "edit --help" 0 "$V" edit "$head_key" --help --name Delta
 check "-h after --" 2 "$V" add --name Gamma -- -h
 expect "help changes nothing" cmp -s "$STORE" "$T/before"
 
+# The command line reads as getopt_long read it: shortened long options, "--opt=" as an empty
+# value, brackets as data, and anything else after a dash (before "--") an unknown option,
+# named as given; the first problem from the left is the one reported.
+check "shortened options" 0 "$V" edit "$head_key" --pr "[Laser 2]" --na "Head office"
+expect "bracketed value kept whole" [ "$(json "[o['Default Printer'] for o in d if o['Key']=='$head_key']")" = "['[Laser 2]']" ]
+check "empty value with =" 0 "$V" edit "$head_key" --printer= --name "Head office"
+expect "printer= clears the printer" [ "$(json "[o['Default Printer'] for o in d if o['Key']=='$head_key']")" = "['']" ]
+check "bracketed argument" 2 "$V" remove "[a,b]"
+expect "bracketed argument kept whole" grep -qF 'no office has the key "[a,b]"' <<<"$err"
+check "edit back" 0 "$V" edit "$head_key" --printer "Laser 1"
+cp "$STORE" "$T/before"
+check "ambiguous prefix" 2 "$V" add --name X --dns 1.2.3.4
+expect "ambiguous prefix named" [ "$(head -1 <<<"$err")" = "add: unknown option: --dns" ]
+for bad in -5 ---x -xy --current=yes; do
+    check "add $bad" 2 "$V" add --name X "$bad"
+    expect "add $bad named" [ "$(head -1 <<<"$err")" = "add: unknown option: $bad" ]
+done
+check "unknown before help" 2 "$V" list --bogus --help
+expect "unknown before help named" [ "$(head -1 <<<"$err")" = "list: unknown option: --bogus" ]
+check "unknown before missing value" 2 "$V" add --bogus --name
+expect "the first problem named" [ "$(head -1 <<<"$err")" = "add: unknown option: --bogus" ]
+check "missing value" 2 "$V" add --ip 1.2.3.4 --name
+expect "missing value named" [ "$(head -1 <<<"$err")" = "add: option needs a value: --name" ]
+check "options after --" 2 "$V" match -- --explain
+expect "options after -- are arguments" [ "$(head -1 <<<"$err")" = "voldranectl match: unexpected argument" ]
+expect "parsing problems change nothing" cmp -s "$STORE" "$T/before"
+
 # A failed write to standard output is a failure (exit 3), whatever the command.
 full() { "$V" "$@" >/dev/full; }
 check "list to a full disk" 3 full list
