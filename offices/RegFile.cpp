@@ -188,18 +188,25 @@ void AppendQuoted(std::string& out, std::string_view text) {
 // editor writes them; any other backslash stands for itself.
 bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
     out.clear();
-    for (size_t i = pos + 1; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-            out += s[++i];
-        } else if (c == '"') {
-            pos = i + 1;
+    // Runs up to the next quote or backslash are taken whole: most texts have neither.
+    for (size_t i = pos + 1;;) {
+        const size_t quote = s.find('"', i);
+        if (quote == std::string_view::npos) return false;
+        const size_t slash = s.find('\\', i);
+        if (slash == std::string_view::npos || slash > quote) {
+            out.append(s.substr(i, quote - i));
+            pos = quote + 1;
             return true;
+        }
+        out.append(s.substr(i, slash - i));
+        if (slash + 1 < s.size() && (s[slash + 1] == '\\' || s[slash + 1] == '"')) {
+            out += s[slash + 1];
+            i = slash + 2;
         } else {
-            out += c;
+            out += '\\';
+            i = slash + 1;
         }
     }
-    return false;
 }
 
 void SetValueIn(RegKey& key, std::string name, RegValue value) {
