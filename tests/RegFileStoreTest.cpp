@@ -26,6 +26,8 @@
 #include "offices/RegFile.h"
 #include "platform/Platform.h"
 #include "platform/linux/RegFileStore.h"
+#include "tests/support/Offices.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane {
 namespace {
@@ -55,13 +57,11 @@ std::vector<std::string> List(const std::string& folder) {
     return names;
 }
 
+// Every text of the office carries `tag`, so that a write torn between two offices shows.
 COfficeNetwork Office(std::string key, const std::string& tag) {
-    COfficeNetwork o;
-    o.m_strKeyName = std::move(key);
-    o.m_strOfficeName = "Office " + tag;
+    COfficeNetwork o = test::MakeOffice(std::move(key), "Office " + tag, "10.1.0.5",
+                                        "Printer " + tag + std::string(200, '-'));  // long: tears
     for (int i = 0; i < 7; ++i) NetworkField(o.m_network, i) = tag + "." + std::to_string(i);
-    o.m_strDefaultPrinter =
-        "Printer " + tag + std::string(200, '-');  // makes torn writes likely to show
     return o;
 }
 
@@ -90,15 +90,10 @@ class FileStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // tmpfs keeps the many fsyncs cheap; rename and flock behave as on any local disk.
-        char tmpl[] = "/dev/shm/voldrane-store-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root = tmpl;
+        m_tmp = std::make_unique<test::TempFolder>("voldrane-store", "/dev/shm");
+        root = m_tmp->Path();
         folder = root + "/config/Kestamor";
         path = folder + "/Voldrane.reg";
-    }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + root + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     COfficeList Load(RegFileStore& store) {
         CRegistry reg(store);
@@ -107,6 +102,7 @@ class FileStoreTest : public ::testing::Test {
         return list;
     }
 
+    std::unique_ptr<test::TempFolder> m_tmp;
     std::string root, folder, path;
     std::ostringstream diagnostics;
 };
