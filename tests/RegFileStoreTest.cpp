@@ -8,10 +8,12 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -84,6 +86,27 @@ int WaitChild(pid_t pid, int seconds = 60) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Polls `condition` until it holds or 10 s have passed; says whether it held.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Whether a thread of this process sleeps in the kernel: the file store pauses only between
+// two attempts at its lock.
+bool PausedBetweenLockAttempts(pid_t tid) {
+    if (tid == 0) return false;
+    std::ifstream f("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    f >> number;
+    return number == SYS_clock_nanosleep || number == SYS_nanosleep;
 }
 
 class FileStoreTest : public ::testing::Test {
@@ -178,12 +201,19 @@ TEST_F(FileStoreTest, ALoadSeesOneStateOfTheFile) {
         CRegistry::ReadSession session(reg);
         std::string name;
         ASSERT_TRUE(reg.ReadString(std::string(kOfficesKey) + "\\100", "Office Name", name));
-        rewrite = std::thread([this] {
+        std::atomic<pid_t> writer{0};
+        std::atomic<bool> done{false};
+        rewrite = std::thread([this, &writer, &done] {
+            writer = gettid();
             RegFileStore other(path, &diagnostics);
             CRegistry otherReg(other);
             EXPECT_TRUE(RewriteOffice(otherReg, Office("100", "new")));
+            done = true;
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The writer has tried the lock and been refused once it pauses before trying again
+        // (the only pause on its way); a writer that ignored the lock would be done instead.
+        ASSERT_TRUE(WaitUntil([&] { return done || PausedBetweenLockAttempts(writer); }));
+        EXPECT_FALSE(done) << "the rewrite did not wait for the reading session";
         const COfficeList during = Load(store);
         ASSERT_EQ(during.GetSize(), 1);
         EXPECT_TRUE(IsWhole(during.ElementAt(0), "old"));
