@@ -12,7 +12,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -20,6 +19,7 @@
 #include "platform/linux/RegFileStore.h"
 #include "tests/ConfigDialogDriver.h"
 #include "tests/UiTestSupport.h"
+#include "tests/support/TempFolder.h"
 #include "ui/CConfigDialog.h"
 #include "ui/COfficeDialog.h"
 #include "ui/IpAddressEdit.h"
@@ -32,7 +32,6 @@ using platform::linux_os::RegFileStore;
 class ConfigDialogTest : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
         spooler.printers = std::vector<std::string>{"Zeta", "alpha", "Beta"};
         spooler.defaultPrinter = "Beta";
         Fresh();
@@ -52,9 +51,7 @@ class ConfigDialogTest : public testing::Test {
     }
 
     std::string StorePath() const {
-        return QDir(m_dir.path())
-            .filePath(QStringLiteral("settings%1/Voldrane.reg").arg(m_generation))
-            .toStdString();
+        return m_dir / ("settings" + std::to_string(m_generation) + "/Voldrane.reg");
     }
 
     // Stores offices under the given key names (in that order) and loads them as the frame
@@ -131,7 +128,7 @@ class ConfigDialogTest : public testing::Test {
         return names;
     }
 
-    QTemporaryDir m_dir;
+    TempFolder m_dir{"voldrane-config"};
     int m_generation = 0;
     std::unique_ptr<RegFileStore> m_store;
     FakeSpooler spooler;
@@ -391,9 +388,9 @@ TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
         const QByteArray value = qgetenv("XDG_CONFIG_HOME");
         ~RestoreXdg() { set ? qputenv("XDG_CONFIG_HOME", value) : qunsetenv("XDG_CONFIG_HOME"); }
     } restoreXdg;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(QString::fromStdString(m_dir / "config")));
     const QString entry =
-        m_dir.filePath(QStringLiteral("config/autostart/com.kestamor.Voldrane.desktop"));
+        QString::fromStdString(m_dir / "config/autostart/com.kestamor.Voldrane.desktop");
     auto readEntry = [&] {
         QFile f(entry);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -419,7 +416,7 @@ TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
                                      QCoreApplication::applicationFilePath() + QLatin1Char('\n')))
         << readEntry().toStdString();
     // A folder that cannot hold the entry: the reason is shown and the box goes back.
-    QFile blocker(m_dir.filePath(QStringLiteral("file")));
+    QFile blocker(QString::fromStdString(m_dir / "file"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
     RunConfig([&](QWidget* config) {

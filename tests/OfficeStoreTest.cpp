@@ -3,9 +3,12 @@
 #include "offices/CRegistry.h"
 #include "offices/OfficeStore.h"
 #include "offices/RegFile.h"
+#include "tests/support/Offices.h"
 
 namespace voldrane {
 namespace {
+
+using test::MakeOffice;
 
 using platform::kRegBinary;
 using platform::kRegDword;
@@ -25,15 +28,6 @@ class StoreTest : public ::testing::Test {
         COfficeList list;
         LoadOffices(reg, list);
         return list;
-    }
-    static COfficeNetwork Office(std::string key, std::string name) {
-        COfficeNetwork o;
-        o.m_strKeyName = std::move(key);
-        o.m_strOfficeName = std::move(name);
-        o.m_network = {"10.1.0.5", "255.255.0.0", "10.1.0.1", "10.1.0.2",
-                       "10.1.0.3", "10.1.0.4",    "10.1.0.6"};
-        o.m_strDefaultPrinter = "Laser";
-        return o;
     }
 
     MemoryRegistryStore store;
@@ -125,7 +119,7 @@ TEST_F(StoreTest, FailedWritesGiveFalseAndTheReason) {
     EXPECT_FALSE(reg.WriteString("K", "v", "x"));
     EXPECT_EQ(reg.LastError(), "cannot write /x/Voldrane.reg: Read-only file system");
     std::string error;
-    EXPECT_FALSE(SaveOffice(reg, Office("3FF36300", "Head office"), &error));
+    EXPECT_FALSE(SaveOffice(reg, MakeOffice("3FF36300", "Head office"), &error));
     EXPECT_EQ(error, reg.LastError());
     EXPECT_FALSE(store.KeyExists(kOffices + "\\3FF36300"));
 }
@@ -201,7 +195,7 @@ TEST_F(StoreTest, LoadsEveryOfficeInKeyOrderWithUnreadableValuesEmpty) {
     for (int i = 69; i >= 0; --i) {
         char key[16];
         std::snprintf(key, sizeof key, "%X", 0x40000000 + i);
-        ASSERT_TRUE(SaveOffice(reg, Office(key, "Office " + std::to_string(i))));
+        ASSERT_TRUE(SaveOffice(reg, MakeOffice(key, "Office " + std::to_string(i))));
     }
     const std::string second = kOffices + "\\40000001";
     store.Apply(
@@ -219,10 +213,10 @@ TEST_F(StoreTest, LoadsEveryOfficeInKeyOrderWithUnreadableValuesEmpty) {
     EXPECT_EQ(o.m_network.m_strIPAddress, "");
     EXPECT_EQ(o.m_network.m_strDNSServer2, "");
     EXPECT_EQ(o.m_strDefaultPrinter, "");
-    EXPECT_EQ(o.m_network.m_strSubnetMask, "255.255.0.0");
-    EXPECT_EQ(o.m_network.m_strDNSServer1, "10.1.0.3");
+    EXPECT_EQ(o.m_network.m_strSubnetMask, "255.255.255.0");
+    EXPECT_EQ(o.m_network.m_strDNSServer1, "10.1.0.1");
     const COfficeNetwork& full = list.ElementAt(2);
-    const COfficeNetwork expected = Office("40000002", "Office 2");
+    const COfficeNetwork expected = MakeOffice("40000002", "Office 2");
     EXPECT_EQ(full.m_network, expected.m_network);
     EXPECT_EQ(full.m_strDefaultPrinter, "Laser");
     const COfficeNetwork& bare = list.ElementAt(70);
@@ -232,7 +226,7 @@ TEST_F(StoreTest, LoadsEveryOfficeInKeyOrderWithUnreadableValuesEmpty) {
 }
 
 TEST_F(StoreTest, SaveWritesTheNineValuesInOrder) {
-    ASSERT_TRUE(SaveOffice(reg, Office("3FF36300", "Head office")));
+    ASSERT_TRUE(SaveOffice(reg, MakeOffice("3FF36300", "Head office")));
     const RegKey* key = FindUserKey(store.Tree(), kOffices + "\\3FF36300");
     ASSERT_NE(key, nullptr);
     std::vector<std::string> names;
@@ -241,14 +235,14 @@ TEST_F(StoreTest, SaveWritesTheNineValuesInOrder) {
                                                "Default Gateway", "DHCP Server", "DNS Server 1",
                                                "DNS Server 2", "WINS Server", "Default Printer"}));
     std::string error;
-    EXPECT_FALSE(SaveOffice(reg, Office("", "no key name"), &error));
+    EXPECT_FALSE(SaveOffice(reg, MakeOffice("", "no key name"), &error));
     EXPECT_FALSE(error.empty());
 }
 
 TEST_F(StoreTest, EditKeepsTheKeyAndLeavesExactlyTheNineValues) {
-    ASSERT_TRUE(SaveOffice(reg, Office("3FF36300", "Head office")));
+    ASSERT_TRUE(SaveOffice(reg, MakeOffice("3FF36300", "Head office")));
     Set(kOffices + "\\3FF36300", "Stray", {kRegSz, {'x'}});
-    COfficeNetwork edited = Office("3FF36300", "Main office");
+    COfficeNetwork edited = MakeOffice("3FF36300", "Main office");
     edited.m_strDefaultPrinter = "";
     ASSERT_TRUE(RewriteOffice(reg, edited));
     const COfficeList list = Load();
@@ -271,7 +265,7 @@ TEST_F(StoreTest, EditKeepsTheKeyAndLeavesExactlyTheNineValues) {
 }
 
 TEST_F(StoreTest, UpdateWritesOnlyTheValuesAskedForAndNeverBringsAnOfficeBack) {
-    ASSERT_TRUE(SaveOffice(reg, Office("3FF36300", "Head office")));
+    ASSERT_TRUE(SaveOffice(reg, MakeOffice("3FF36300", "Head office")));
     const std::string path = kOffices + "\\3FF36300";
     // Read by one program; meanwhile another changes the printer and drops a value.
     COfficeNetwork read = Load().ElementAt(0);
@@ -286,7 +280,7 @@ TEST_F(StoreTest, UpdateWritesOnlyTheValuesAskedForAndNeverBringsAnOfficeBack) {
     const COfficeNetwork now = Load().ElementAt(0);
     EXPECT_EQ(now.m_strOfficeName, "Main office");
     EXPECT_EQ(now.m_strDefaultPrinter, "Ink");             // the other program's change
-    EXPECT_EQ(now.m_network.m_strWINSServer, "10.1.0.6");  // a lacking value is filled
+    EXPECT_EQ(now.m_network.m_strWINSServer, "10.1.0.3");  // a lacking value is filled
     EXPECT_EQ(FindUserKey(store.Tree(), path)->values.size(), 9u);
 
     ASSERT_TRUE(DeleteOfficeKey(reg, "3FF36300"));
@@ -300,15 +294,15 @@ TEST_F(StoreTest, UpdateWritesOnlyTheValuesAskedForAndNeverBringsAnOfficeBack) {
 TEST_F(StoreTest, KeyNamesAreTheCreationTimeAndNeverShared) {
     const std::time_t t2004 = 1072915200;  // 2004-01-01 00:00:00 UTC
     EXPECT_EQ(MakeOfficeKeyName(reg, t2004), "3FF36300");
-    ASSERT_TRUE(SaveOffice(reg, Office(MakeOfficeKeyName(reg, t2004), "First")));
+    ASSERT_TRUE(SaveOffice(reg, MakeOffice(MakeOfficeKeyName(reg, t2004), "First")));
     // A second office in the same second takes the next free second.
     const std::string next = MakeOfficeKeyName(reg, t2004);
     EXPECT_EQ(next, "3FF36301");
-    ASSERT_TRUE(SaveOffice(reg, Office(next, "Second")));
+    ASSERT_TRUE(SaveOffice(reg, MakeOffice(next, "Second")));
     reg.CreateKey(kOffices + "\\3ff36302");  // taken, in another case
     EXPECT_EQ(MakeOfficeKeyName(reg, t2004), "3FF36303");
 
-    COfficeNetwork a = Office("", "A"), b = Office("", "B");
+    COfficeNetwork a = MakeOffice("", "A"), b = MakeOffice("", "B");
     ASSERT_TRUE(AddOffices(reg, {&a, &b}, t2004));
     EXPECT_EQ(a.m_strKeyName, "3FF36303");
     EXPECT_EQ(b.m_strKeyName, "3FF36304");
@@ -320,7 +314,7 @@ TEST_F(StoreTest, KeyNamesAreTheCreationTimeAndNeverShared) {
     EXPECT_EQ(list.ElementAt(4).m_strOfficeName, "B");
 
     store.FailWritesWith("disk full");
-    COfficeNetwork c = Office("", "C");
+    COfficeNetwork c = MakeOffice("", "C");
     std::string error;
     EXPECT_FALSE(AddOffice(reg, c, &error));
     EXPECT_EQ(error, "disk full");

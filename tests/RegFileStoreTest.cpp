@@ -8,10 +8,12 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +28,8 @@
 #include "offices/RegFile.h"
 #include "platform/Platform.h"
 #include "platform/linux/RegFileStore.h"
+#include "tests/support/Offices.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane {
 namespace {
@@ -55,13 +59,11 @@ std::vector<std::string> List(const std::string& folder) {
     return names;
 }
 
+// Every text of the office carries `tag`, so that a write torn between two offices shows.
 COfficeNetwork Office(std::string key, const std::string& tag) {
-    COfficeNetwork o;
-    o.m_strKeyName = std::move(key);
-    o.m_strOfficeName = "Office " + tag;
+    COfficeNetwork o = test::MakeOffice(std::move(key), "Office " + tag, "10.1.0.5",
+                                        "Printer " + tag + std::string(200, '-'));  // long: tears
     for (int i = 0; i < 7; ++i) NetworkField(o.m_network, i) = tag + "." + std::to_string(i);
-    o.m_strDefaultPrinter =
-        "Printer " + tag + std::string(200, '-');  // makes torn writes likely to show
     return o;
 }
 
@@ -86,19 +88,35 @@ int WaitChild(pid_t pid, int seconds = 60) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Polls `condition` until it holds or 10 s have passed; says whether it held.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Whether a thread of this process sleeps in the kernel: the file store pauses only between
+// two attempts at its lock.
+bool PausedBetweenLockAttempts(pid_t tid) {
+    if (tid == 0) return false;
+    std::ifstream f("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    f >> number;
+    return number == SYS_clock_nanosleep || number == SYS_nanosleep;
+}
+
 class FileStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // tmpfs keeps the many fsyncs cheap; rename and flock behave as on any local disk.
-        char tmpl[] = "/dev/shm/voldrane-store-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root = tmpl;
+        m_tmp = std::make_unique<test::TempFolder>("voldrane-store", "/dev/shm");
+        root = m_tmp->Path();
         folder = root + "/config/Kestamor";
         path = folder + "/Voldrane.reg";
-    }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + root + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     COfficeList Load(RegFileStore& store) {
         CRegistry reg(store);
@@ -107,6 +125,7 @@ class FileStoreTest : public ::testing::Test {
         return list;
     }
 
+    std::unique_ptr<test::TempFolder> m_tmp;
     std::string root, folder, path;
     std::ostringstream diagnostics;
 };
@@ -182,12 +201,19 @@ TEST_F(FileStoreTest, ALoadSeesOneStateOfTheFile) {
         CRegistry::ReadSession session(reg);
         std::string name;
         ASSERT_TRUE(reg.ReadString(std::string(kOfficesKey) + "\\100", "Office Name", name));
-        rewrite = std::thread([this] {
+        std::atomic<pid_t> writer{0};
+        std::atomic<bool> done{false};
+        rewrite = std::thread([this, &writer, &done] {
+            writer = gettid();
             RegFileStore other(path, &diagnostics);
             CRegistry otherReg(other);
             EXPECT_TRUE(RewriteOffice(otherReg, Office("100", "new")));
+            done = true;
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The writer has tried the lock and been refused once it pauses before trying again
+        // (the only pause on its way); a writer that ignored the lock would be done instead.
+        ASSERT_TRUE(WaitUntil([&] { return done || PausedBetweenLockAttempts(writer); }));
+        EXPECT_FALSE(done) << "the rewrite did not wait for the reading session";
         const COfficeList during = Load(store);
         ASSERT_EQ(during.GetSize(), 1);
         EXPECT_TRUE(IsWhole(during.ElementAt(0), "old"));

@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include "offices/OfficeStore.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/linux/RegFileStore.h"
 #include "tests/ConfigDialogDriver.h"
 #include "tests/printers/CupsTest.h"
+#include "tests/support/TempFolder.h"
 #include "ui/CConfigDialog.h"
 #include "ui/COfficeDialog.h"
 
@@ -26,12 +25,10 @@ class DialogCupsTest : public CupsTest {
   protected:
     void SetUp() override {
         CupsTest::SetUp();
-        ASSERT_TRUE(m_dir.isValid());
         // The queues come from the spooler sorted without regard to case.
         AddQueues({"Zeta", "alpha", "Mid-Laser"});
         ASSERT_EQ(CupsTool({"/usr/bin/lpoptions", "-d", "Mid-Laser"}), "");
-        m_store = std::make_unique<RegFileStore>(
-            QDir(m_dir.path()).filePath("Voldrane.reg").toStdString());
+        m_store = std::make_unique<RegFileStore>(m_dir / "Voldrane.reg");
         host = std::make_unique<RecordingHost>(*m_store, spooler);
     }
     void TearDown() override { EXPECT_EQ(CancelPendingModalWaiters(), 0); }
@@ -48,7 +45,7 @@ class DialogCupsTest : public CupsTest {
         LoadOffices(host->registry, host->offices);
     }
 
-    QTemporaryDir m_dir;
+    TempFolder m_dir{"voldrane-uicups"};
     CupsSpooler spooler;
     std::unique_ptr<RegFileStore> m_store;
     std::unique_ptr<RecordingHost> host;

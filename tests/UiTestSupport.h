@@ -21,30 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Spooler.h"
+#include "tests/support/FakeSpooler.h"
 #include "ui/Prompt.h"
 
 namespace voldrane::test {
-
-// The spooler's answers, set by the test; records what was made the default.
-class FakeSpooler final : public platform::ISpooler {
-  public:
-    std::optional<std::vector<std::string>> printers = std::vector<std::string>{};
-    std::optional<std::string> defaultPrinter;
-    std::vector<std::string> setDefaultCalls;
-
-    std::optional<std::vector<std::string>> EnumPrinters(std::string* = nullptr) override {
-        return printers;
-    }
-    std::optional<std::string> GetDefaultPrinter(std::string* = nullptr) override {
-        return defaultPrinter;
-    }
-    bool SetDefaultPrinter(const std::string& name, std::string* = nullptr) override {
-        setDefaultCalls.push_back(name);
-        defaultPrinter = name;
-        return true;
-    }
-};
 
 // Answers the program's questions from a script and records every question and message.
 class ScriptedPrompt final : public ui::IPrompt {

@@ -20,7 +20,7 @@ gtest_discover_tests(app_tests DISCOVERY_TIMEOUT 30
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
     find_package(Qt6 REQUIRED COMPONENTS Test)
     add_executable(app_frame_tests
-        UiCupsMain.cpp
+        support/CupsTestMain.cpp
         UiTestSupport.h
         ConfigDialogDriver.h
         app/MainFrameTest.cpp
@@ -30,6 +30,7 @@ if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
     )
     target_link_libraries(app_frame_tests PRIVATE voldrane_app voldrane_platform_cups Cups::Cups
         Threads::Threads Qt6::Test GTest::gtest)
+    target_compile_definitions(app_frame_tests PRIVATE VOLDRANE_TEST_QAPPLICATION)
     gtest_discover_tests(app_frame_tests DISCOVERY_TIMEOUT 30
         PROPERTIES LABELS "app;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endif()

@@ -7,7 +7,7 @@
 if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
     find_package(Qt6 REQUIRED COMPONENTS Test)
     add_executable(faults_env_printer_tests
-        UiCupsMain.cpp
+        support/CupsTestMain.cpp
         faults_env/PrintServerFaultTest.cpp
         faults_env/MainFrameFaultTest.cpp
         printers/PrivateCupsd.h printers/PrivateCupsd.cpp
@@ -15,7 +15,7 @@ if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCups
     )
     target_link_libraries(faults_env_printer_tests PRIVATE voldrane_app voldrane_platform_cups
         Cups::Cups Threads::Threads Qt6::Test GTest::gtest)
-    target_compile_definitions(faults_env_printer_tests PRIVATE
+    target_compile_definitions(faults_env_printer_tests PRIVATE VOLDRANE_TEST_QAPPLICATION
         VOLDRANECTL="$<TARGET_FILE:voldranectl>")
     add_dependencies(faults_env_printer_tests voldranectl)
     gtest_discover_tests(faults_env_printer_tests DISCOVERY_TIMEOUT 30

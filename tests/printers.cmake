@@ -12,7 +12,7 @@ add_executable(printers_cups_tests
     ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.h
     ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTest.h
-    ${CMAKE_CURRENT_LIST_DIR}/printers/CupsTestMain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/support/CupsTestMain.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/CupsSpoolerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/HelperSpoolerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printers/PrinterCommandsTest.cpp

@@ -19,7 +19,7 @@ endif()
 # The printer side of the dialogs against a private cupsd (the printers tests' fixture).
 if(TARGET voldrane_ui AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
     add_executable(ui_cups_tests
-        UiCupsMain.cpp
+        support/CupsTestMain.cpp
         UiCupsTest.cpp
         ConfigDialogDriver.h
         printers/PrivateCupsd.h printers/PrivateCupsd.cpp
@@ -28,6 +28,7 @@ if(TARGET voldrane_ui AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd
     )
     target_link_libraries(ui_cups_tests PRIVATE voldrane_ui voldrane_platform_cups Cups::Cups
         Threads::Threads Qt6::Test GTest::gtest)
+    target_compile_definitions(ui_cups_tests PRIVATE VOLDRANE_TEST_QAPPLICATION)
     gtest_discover_tests(ui_cups_tests DISCOVERY_TIMEOUT 30
         PROPERTIES LABELS "ui;printers" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endif()

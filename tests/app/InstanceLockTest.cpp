@@ -12,6 +12,7 @@
 #include "app/CSingleInstance.h"
 #include "platform/linux/LinuxInstanceLock.h"
 #include "res/Strings.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane {
 namespace {
@@ -23,9 +24,7 @@ using Result = platform::IInstanceLock::Result;
 class InstanceLockTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/voldrane-locktest-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = m_tmp.Path();
         for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"})
             if (const char* value = std::getenv(name)) saved[name] = value;
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
@@ -35,7 +34,6 @@ class InstanceLockTest : public ::testing::Test {
             const auto it = saved.find(name);
             it != saved.end() ? setenv(name, it->second.c_str(), 1) : unsetenv(name);
         }
-        fs::remove_all(dir);
     }
 
     // Starts a child that takes the lock, tells us through a pipe, then waits to be killed.
@@ -58,6 +56,7 @@ class InstanceLockTest : public ::testing::Test {
         return pid;
     }
 
+    test::TempFolder m_tmp{"voldrane-locktest"};
     std::string dir;
     std::map<std::string, std::string> saved;
 };

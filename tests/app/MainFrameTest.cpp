@@ -22,6 +22,7 @@
 #include "tests/UiTestSupport.h"
 #include "tests/app/RecordingNotificationArea.h"
 #include "tests/printers/CupsTest.h"
+#include "tests/support/Offices.h"
 #include "ui/IpAddressEdit.h"
 
 namespace voldrane::test {
@@ -52,18 +53,6 @@ class FakeConfigDialog final : public IConfigDialog {
   private:
     Log& m_log;
 };
-
-COfficeNetwork Office(const std::string& key, const std::string& name, const std::string& ip,
-                      const std::string& printer) {
-    COfficeNetwork o;
-    o.m_strKeyName = key;
-    o.m_strOfficeName = name;
-    o.m_strDefaultPrinter = printer;
-    // Its network's servers sit at .1 to .4: DNS, DNS, WINS, DHCP.
-    const std::string net = ip.substr(0, ip.rfind('.') + 1);
-    o.m_network = {ip, "255.255.255.0", net + "254", net + "4", net + "1", net + "2", net + "3"};
-    return o;
-}
 
 // The follower's settle timer, expired by the test's hand.
 struct SettleLog {
@@ -223,9 +212,9 @@ TEST_F(MainFrameTest, YesRunsTheHiddenAddFlowOnceAndGuardsIt) {
 }
 
 TEST_F(MainFrameTest, AutoDetectAppliesTheFirstMatchingOffice) {
-    Store({Office("0A", "Branch", "10.9.9.9", "PrinterA"),
-           Office("0B", "Head office", "10.1.2.40", "PrinterB"),
-           Office("0C", "Also here", "10.1.2.50", "PrinterC")});
+    Store({MakeOffice("0A", "Branch", "10.9.9.9", "PrinterA"),
+           MakeOffice("0B", "Head office", "10.1.2.40", "PrinterB"),
+           MakeOffice("0C", "Also here", "10.1.2.50", "PrinterC")});
     Start();
     EXPECT_EQ(Shown().icon, res::IDI_OFFICE);
     EXPECT_EQ(Shown().tip, "Head office");
@@ -237,11 +226,11 @@ TEST_F(MainFrameTest, AutoDetectAppliesTheFirstMatchingOffice) {
 }
 
 TEST_F(MainFrameTest, AutoDetectWithoutMatchAsksAndLeavesThePrinter) {
-    Store({Office("0A", "Branch", "10.9.9.9", "PrinterA")});
+    Store({MakeOffice("0A", "Branch", "10.9.9.9", "PrinterA")});
     m_prompt.Answer(true);
     m_dialogs.whileRunning = [](ui::IConfigHost& host) {
         // The dialog adds the current network as a second office; it is not applied.
-        COfficeNetwork added = Office("0B", "Here", "10.1.2.30", "PrinterB");
+        COfficeNetwork added = MakeOffice("0B", "Here", "10.1.2.30", "PrinterB");
         host.Offices().Append(std::make_unique<COfficeNetwork>(added));
         host.OfficesChanged();
     };
@@ -265,9 +254,9 @@ TEST_F(MainFrameTest, AutoDetectOffAppliesTheDefaultOfficeByExactKeyName) {
     for (const Case c : {Case{"B", 1}, Case{"b", 0}, Case{nullptr, 0}, Case{"Z", 0}}) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
         std::filesystem::remove(m_storePath);
-        Store({Office("A", "Alpha", "10.9.9.1", "PrinterA"),
-               Office("B", "Beta", "10.9.9.2", "PrinterB"),
-               Office("C", "Gamma", "10.9.9.3", "PrinterC")});
+        Store({MakeOffice("A", "Alpha", "10.9.9.1", "PrinterA"),
+               MakeOffice("B", "Beta", "10.9.9.2", "PrinterB"),
+               MakeOffice("C", "Gamma", "10.9.9.3", "PrinterC")});
         StoreAutoDetect(false);
         if (c.stored) {
             ASSERT_TRUE(m_registry->WriteString(kAppKey, kDefaultOfficeValue, c.stored));
@@ -286,7 +275,8 @@ TEST_F(MainFrameTest, AutoDetectOffAppliesTheDefaultOfficeByExactKeyName) {
 }
 
 TEST_F(MainFrameTest, TheMenuAndItsDefaultEntry) {
-    Store({Office("0A", "R&D", "10.1.2.40", "PrinterA"), Office("0B", "Sales", "10.9.9.9", "")});
+    Store({MakeOffice("0A", "R&D", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Sales", "10.9.9.9", "")});
     Start();
     const std::vector<MenuEntry>& menu = Menu();
     ASSERT_EQ(menu.size(), 7u);
@@ -315,8 +305,8 @@ TEST_F(MainFrameTest, TheMenuAndItsDefaultEntry) {
 }
 
 TEST_F(MainFrameTest, OfficeCommandsAndAutoDetect) {
-    Store(
-        {Office("0A", "Here", "10.1.2.40", "PrinterA"), Office("0B", "Elsewhere", "10.9.9.9", "")});
+    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Elsewhere", "10.9.9.9", "")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
 
@@ -340,7 +330,7 @@ TEST_F(MainFrameTest, OfficeCommandsAndAutoDetect) {
 }
 
 TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
-    Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA")});
+    Store({MakeOffice("0A", "Elsewhere", "10.9.9.9", "PrinterA")});
     StoreAutoDetect(false);
     Start();
     ASSERT_EQ(Default(), "system default destination: PrinterA");
@@ -358,8 +348,8 @@ TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
 
 // A laptop that moved after start: "Auto-Detect" and the dialog's "New" see where it is now.
 TEST_F(MainFrameTest, AutoDetectAndTheDialogReadTheNetworkAgain) {
-    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
-           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
     m_network.adapters = std::vector{Adapter("Ethernet", "10.9.9.30", "255.255.255.0")};
@@ -380,8 +370,8 @@ TEST_F(MainFrameTest, AutoDetectAndTheDialogReadTheNetworkAgain) {
 }
 
 TEST_F(MainFrameTest, FollowsTheNetworkWhenSwitchedOnButNeverOverAUsersChoice) {
-    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
-           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
     Start();
     MoveTo("10.9.9.");
     EXPECT_EQ(m_frame->GetCurrentOffice(), 0) << "following is off until switched on";
@@ -418,8 +408,8 @@ TEST_F(MainFrameTest, FollowsTheNetworkWhenSwitchedOnButNeverOverAUsersChoice) {
 
 TEST_F(MainFrameTest, AFollowedSwitchIsToldAndUndoPutsThePreviousPrinterBack) {
     using Action = platform::IDesktopNotices::Action;
-    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
-           Office("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
+    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Elsewhere", "10.9.9.40", "PrinterB")});
     ASSERT_TRUE(WriteFollowNetwork(*m_registry, true));
     Start();
     EXPECT_TRUE(m_notices.texts.empty()) << "nothing is told at start";
@@ -457,7 +447,7 @@ TEST_F(MainFrameTest, OfficesFromPosition100OnAreShownDisabled) {
     char key[16];
     for (int i = 0; i < 101; ++i) {
         std::snprintf(key, sizeof key, "K%03d", i);
-        offices.push_back(Office(key, "Office " + std::to_string(i), "10.9.9.9", "PrinterA"));
+        offices.push_back(MakeOffice(key, "Office " + std::to_string(i), "10.9.9.9", "PrinterA"));
     }
     Store(offices);
     StoreAutoDetect(false);
@@ -509,8 +499,8 @@ TEST_F(MainFrameTest, NoTrayMeansNoFrame) {
 // through the real watch on the file's folder: the menu follows, the applied office is kept
 // by its key, and nothing is applied because of it.
 TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
-    Store({Office("0A", "Here", "10.1.2.40", "PrinterA"),
-           Office("0B", "Elsewhere", "10.9.9.9", "PrinterB")});
+    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
+           MakeOffice("0B", "Elsewhere", "10.9.9.9", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
     m_frame->WatchSettings(
@@ -528,7 +518,7 @@ TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
     };
 
     // An office added before the applied one, which another program renames.
-    ASSERT_TRUE(SaveOffice(other, Office("09", "First", "10.5.5.5", "PrinterC")));
+    ASSERT_TRUE(SaveOffice(other, MakeOffice("09", "First", "10.5.5.5", "PrinterC")));
     COfficeNetwork renamed;
     renamed.m_strKeyName = "0A";
     renamed.m_strOfficeName = "Here again";
@@ -572,8 +562,8 @@ TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
 // change is loaded when the dialog closes. What the dialog could not store (the file was not
 // writable then) stays in memory, on top of what the other program stored.
 TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
-    Store({Office("0A", "Elsewhere", "10.9.9.9", "PrinterA"),
-           Office("0B", "Here", "10.1.2.40", "PrinterB")});
+    Store({MakeOffice("0A", "Elsewhere", "10.9.9.9", "PrinterA"),
+           MakeOffice("0B", "Here", "10.1.2.40", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
     platform::linux_os::RegFileStore otherStore(m_storePath);
@@ -589,7 +579,7 @@ TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
         COfficeNetwork& edited = host.Offices().ElementAt(0);
         edited.m_strOfficeName = "Renamed here";
         edited.m_unsavedValues[0] = true;
-        auto added = std::make_unique<COfficeNetwork>(Office("0Z", "Unsaved", "10.3.3.3", ""));
+        auto added = std::make_unique<COfficeNetwork>(MakeOffice("0Z", "Unsaved", "10.3.3.3", ""));
         added->m_bUnsavedKey = true;
         host.Offices().Append(std::move(added));
 
@@ -599,7 +589,7 @@ TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
         bool gone = false;
         ASSERT_TRUE(UpdateOffice(
             other, printer, {false, false, false, false, false, false, false, false, true}, gone));
-        ASSERT_TRUE(SaveOffice(other, Office("0C", "Third", "10.7.7.7", "PrinterC")));
+        ASSERT_TRUE(SaveOffice(other, MakeOffice("0C", "Third", "10.7.7.7", "PrinterC")));
         m_frame->OnSettingsChanged();
         EXPECT_EQ(host.Offices().GetSize(), 2) << "not under the dialog's feet";
     };

@@ -9,6 +9,7 @@
 
 #include "app/Help.h"
 #include "platform/ProgramFiles.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane {
 namespace {
@@ -23,9 +24,8 @@ TEST(ProgramFilesTest, VoldranectlAndTheManualFromBesideTheProgramOrTheBuildTree
     EXPECT_EQ(ManualDirFor(QString::fromStdString(self)), source);
 
     // A program elsewhere never takes the build tree's files.
-    char tmpl[] = "/tmp/voldrane-files-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string dir = tmpl, bin = dir + "/bin";
+    const test::TempFolder tmp("voldrane-files");
+    const std::string dir = tmp.Path(), bin = dir + "/bin";
     fs::create_directories(bin);
     EXPECT_FALSE(platform::InBuildTree(bin));
     EXPECT_FALSE(platform::InBuildTree(std::string(VOLDRANE_TEST_BUILD_TREE) + "-other"));
@@ -44,7 +44,6 @@ TEST(ProgramFilesTest, VoldranectlAndTheManualFromBesideTheProgramOrTheBuildTree
     fs::create_directories(manual);
     std::ofstream(manual + "/index.html") << "<html></html>\n";
     EXPECT_EQ(ManualDirFor(QString::fromStdString(bin)).toStdString(), manual);
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -19,22 +19,12 @@
 #include "tests/UiTestSupport.h"
 #include "tests/app/RecordingNotificationArea.h"
 #include "tests/printers/CupsTest.h"
+#include "tests/support/Offices.h"
 
 namespace voldrane::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-COfficeNetwork Office(const std::string& key, const std::string& name, const std::string& net,
-                      const std::string& printer) {
-    COfficeNetwork o;
-    o.m_strKeyName = key;
-    o.m_strOfficeName = name;
-    o.m_strDefaultPrinter = printer;
-    o.m_network = {net + "40", "255.255.255.0", net + "254", net + "4",
-                   net + "1",  net + "2",       net + "3"};
-    return o;
-}
 
 enum class Server { Absent, Silent };
 
@@ -52,8 +42,9 @@ class MainFrameFaultTest : public CupsTest, public ::testing::WithParamInterface
         std::filesystem::remove(store);
         m_store = std::make_unique<platform::linux_os::RegFileStore>(store);
         m_registry = std::make_unique<CRegistry>(*m_store);
-        ASSERT_TRUE(SaveOffice(*m_registry, Office("0A", "Head office", "10.1.2.", "PrinterA")));
-        ASSERT_TRUE(SaveOffice(*m_registry, Office("0B", "Branch", "10.9.9.", "PrinterB")));
+        ASSERT_TRUE(
+            SaveOffice(*m_registry, MakeOffice("0A", "Head office", "10.1.2.40", "PrinterA")));
+        ASSERT_TRUE(SaveOffice(*m_registry, MakeOffice("0B", "Branch", "10.9.9.40", "PrinterB")));
         m_network.adapters = std::vector{Adapter("Ethernet", "10.1.2.30", "255.255.255.0")};
         m_network.dns = std::vector<std::string>{"10.1.2.1", "10.1.2.2"};
 

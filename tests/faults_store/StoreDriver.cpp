@@ -43,6 +43,7 @@
 #include "res/Resource.h"
 #include "tests/FakeNetworkSource.h"
 #include "tests/app/RecordingNotificationArea.h"
+#include "tests/support/FakeSpooler.h"
 #include "ui/Prompt.h"
 
 namespace voldrane::test {
@@ -67,15 +68,6 @@ class RecordingPrompt final : public ui::IPrompt {
         messages.push_back(text.toStdString());
     }
     std::vector<std::string> questions, messages;
-};
-
-class NoSpooler final : public platform::ISpooler {
-  public:
-    std::optional<std::vector<std::string>> EnumPrinters(std::string*) override {
-        return std::vector<std::string>{};
-    }
-    std::optional<std::string> GetDefaultPrinter(std::string*) override { return std::nullopt; }
-    bool SetDefaultPrinter(const std::string&, std::string*) override { return true; }
 };
 
 // Runs `action` inside the next modal window that opens above the active one.
@@ -128,7 +120,7 @@ void Say(const std::string& line) {
 int TrayWriter(const std::string& prefix, int rounds, int ops) {
     RecordingPrompt prompt;
     RecordingNotificationArea area;
-    NoSpooler spooler;
+    test::FakeSpooler spooler;  // no printers, and any default accepted
     FakeNetworkSource network;
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath());
     CRegistry registry(store);
@@ -244,7 +236,7 @@ Json Shape(const std::string& text) {
 int TrayMenu() {
     RecordingPrompt prompt;
     RecordingNotificationArea area;
-    NoSpooler spooler;
+    test::FakeSpooler spooler;  // no printers, and any default accepted
     FakeNetworkSource network;
     std::ostringstream diagnostics, matcher;
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath(),

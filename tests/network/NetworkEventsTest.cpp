@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/linux/NetworkEvents.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane::platform::linux_os {
 namespace {
@@ -17,9 +18,7 @@ namespace fs = std::filesystem;
 class NetworkEventsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/voldrane-events-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
+        root = m_tmp.Path();
         fs::create_directories(root + "/etc");
         fs::create_directories(root + "/dhcp");
         Write("etc/resolv.conf", "nameserver 10.0.0.1\n");
@@ -38,7 +37,6 @@ class NetworkEventsTest : public ::testing::Test {
         }
         ASSERT_GE(inotify, 0);
     }
-    void TearDown() override { fs::remove_all(root); }
 
     void Write(const std::string& relative, const std::string& text) {
         std::ofstream(root + "/" + relative) << text;
@@ -50,6 +48,7 @@ class NetworkEventsTest : public ::testing::Test {
         return events->Drain(inotify);
     }
 
+    test::TempFolder m_tmp{"voldrane-events"};
     std::string root;
     std::unique_ptr<INetworkEvents> events;
     int inotify = -1;

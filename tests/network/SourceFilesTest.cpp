@@ -12,6 +12,7 @@
 #include "platform/linux/DhcpLeaseFiles.h"
 #include "platform/linux/LinuxNetworkSource.h"
 #include "platform/linux/TextFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace voldrane::platform::linux_os {
 namespace {
@@ -20,12 +21,7 @@ namespace fs = std::filesystem;
 
 class TempTree : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voldrane-net-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-    }
-    void TearDown() override { fs::remove_all(root); }
+    void SetUp() override { root = m_tmp.Path(); }
 
     void Write(const std::string& relative, const std::string& text) {
         const fs::path p = root / relative;
@@ -47,6 +43,7 @@ class TempTree : public ::testing::Test {
         }
     }
 
+    test::TempFolder m_tmp{"voldrane-net"};
     fs::path root;
 };
 

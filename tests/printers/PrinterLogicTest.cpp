@@ -3,34 +3,13 @@
 
 #include "network/OfficeSelection.h"
 #include "printers/CPrinterList.h"
+#include "tests/support/FakeSpooler.h"
 
 namespace voldrane {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-// Records every call, in order, into a log shared with the display.
-class FakeSpooler : public platform::ISpooler {
-  public:
-    explicit FakeSpooler(Strings* log = nullptr) : m_log(log) {}
-    std::optional<Strings> names = Strings{};
-    std::optional<std::string> defaultPrinter;
-    bool setResult = true;
-
-    std::optional<Strings> EnumPrinters(std::string* error) override {
-        if (!names && error) *error = "print server unreachable: test";
-        return names;
-    }
-    std::optional<std::string> GetDefaultPrinter(std::string*) override { return defaultPrinter; }
-    bool SetDefaultPrinter(const std::string& name, std::string* error) override {
-        if (m_log) m_log->push_back("printer:" + name);
-        if (!setResult && error) *error = "no printer named \"" + name + "\" on the print server";
-        return setResult;
-    }
-
-  private:
-    Strings* m_log;
-};
+using test::FakeSpooler;
 
 class LogDisplay : public ISelectionDisplay {
   public:
@@ -45,8 +24,8 @@ class LogDisplay : public ISelectionDisplay {
 
 TEST(CPrinterList, KeepsEveryNameInTheSpoolersOrder) {
     FakeSpooler spooler;
-    spooler.names = Strings{};
-    for (int i = 0; i < 60; ++i) spooler.names->push_back("P" + std::to_string(59 - i));
+    spooler.printers = Strings{};
+    for (int i = 0; i < 60; ++i) spooler.printers->push_back("P" + std::to_string(59 - i));
     CPrinterList list(spooler);
     ASSERT_EQ(list.GetCount(), 60);  // past the dialog's old 50: nothing dropped
     for (int i = 0; i < 60; ++i) EXPECT_EQ(list.GetPrinterName(i), "P" + std::to_string(59 - i));
@@ -55,7 +34,7 @@ TEST(CPrinterList, KeepsEveryNameInTheSpoolersOrder) {
 
 TEST(CPrinterList, SpoolerFailureLeavesItEmptyWithTheReason) {
     FakeSpooler spooler;
-    spooler.names = std::nullopt;
+    spooler.printers = std::nullopt;
     CPrinterList list(spooler);
     EXPECT_EQ(list.GetCount(), 0);
     EXPECT_EQ(list.GetPrinterName(0), "Error");

@@ -75,12 +75,13 @@ PrivateCupsd::PrivateCupsd() {
         m_startError = "/usr/sbin/cupsd is missing (install cups-daemon: scripts/deps.sh test)";
         return;
     }
-    char tmpl[] = "/tmp/voldrane-cups-XXXXXX";
-    if (!mkdtemp(tmpl)) {
-        m_startError = std::string("mkdtemp: ") + std::strerror(errno);
+    try {
+        m_tmp = std::make_unique<TempFolder>("voldrane-cups");
+    } catch (const std::exception& e) {
+        m_startError = e.what();
         return;
     }
-    m_dir = tmpl;
+    m_dir = m_tmp->Path();
     for (const char* sub : {"spool/temp", "log", "cache", "home", "config"})
         fs::create_directories(m_dir + "/" + sub);
     const std::string& d = m_dir;
@@ -165,10 +166,6 @@ PrivateCupsd::~PrivateCupsd() {
     // Nothing of it is kept, so there is no reason to wait the two seconds of a clean
     // shutdown. A stopped server dies of SIGKILL all the same.
     Kill();
-    if (!m_dir.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
 }
 
 std::string PrivateCupsd::Reset() {

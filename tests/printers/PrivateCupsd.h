@@ -2,8 +2,11 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/support/TempFolder.h"
 
 namespace voldrane::test {
 
@@ -39,6 +42,7 @@ class PrivateCupsd {
   private:
     std::string Launch();
 
+    std::unique_ptr<TempFolder> m_tmp;  // removed after the server is killed
     std::string m_dir;
     pid_t m_pid = -1;
     std::string m_startError;

@@ -182,7 +182,10 @@ class OverStatusNotifier(TrayCase):
         self.desk.call(item.service, item.path, "org.kde.StatusNotifierItem", "Activate",
                        (10, 10), "(ii)")
         item.click(find_entry(item.menu(), "Configure Networks")["id"])
-        time.sleep(1.0)
+        # The program answers a question over D-Bus once it has handled the calls before it,
+        # and a ping over X once what they drew has reached the X server.
+        self.assertEqual(item.tooltip(), NORTH)
+        self.desk.x_round_trip(next(iter(self.visible_windows())))
         self.assertEqual(self.window_names(), ["Voldrane Configuration"])
         self.assertIsNone(proc.poll(), self.log())
 
@@ -202,8 +205,9 @@ class OverStatusNotifier(TrayCase):
 
         second = self.start()
         self.assertEqual(self.wait_exit(second, 10, "the second start"), 0, self.log())
-        # Give a stray icon the time to turn up before counting.
-        time.sleep(1.0)
+        # Whatever the second start sent the watcher left it before it exited: the watcher
+        # has handled it by the time it answers a question asked now.
+        self.assertEqual(len(registered_items(self.desk)), 1)
         self.assertEqual(len(self.desk.watcher_events("registered")), 1,
                          self.desk.watcher_events())
         self.assertIsNone(first.poll(), "the first copy ended" + self.log(1))
@@ -275,8 +279,13 @@ class WithoutTray(TrayCase):
 
     def test_tray_host_arriving_during_the_wait_gets_the_icon(self):
         # At login the program may start before the panel.
+        self.desk.watch_bus("monitor", "type='method_call',member='NameHasOwner'")
         proc = self.start(VOLDRANE_TRAY_WAIT_MS="15000")
-        time.sleep(1.5)
+        # Once the program has asked the bus for a tray host and heard there is none, it
+        # must wait for one rather than end.
+        wait_for("the program to look for a tray host",
+                 lambda: proc.poll() is not None or
+                 '"org.kde.StatusNotifierWatcher"' in self.desk.output("monitor")[0])
         self.assertIsNone(proc.poll(), "the program did not wait for a tray" + self.log())
         self.desk.start_watcher()
         items = wait_for("the icon to register with the late tray host",
@@ -297,6 +306,18 @@ class OverXEmbed(TrayCase):
 
     def snapshot(self, path):
         self.desk.run([self.IM + "import", "-window", "root", path])
+
+    def wait_painted(self, what, shot, g):
+        """Takes pictures of the screen into `shot` until the window at geometry `g` shows
+        more than a few colours: a window is mapped before it is painted."""
+        crop = "%dx%d+%d+%d" % (g["WIDTH"], g["HEIGHT"], g["X"], g["Y"])
+
+        def painted():
+            self.snapshot(shot)
+            return int(self.desk.run([self.IM + "convert", shot, "-crop", crop, "+repage",
+                                      "-format", "%k", "info:"]).stdout.strip()) > 8
+
+        wait_for("%s to be painted (it looks blank in %s)" % (what, shot), painted)
 
     def test_right_click_opens_the_menu(self):
         self.desk.start_trayer()
@@ -326,21 +347,15 @@ class OverXEmbed(TrayCase):
         self.desk.run(["xdotool", "mousemove", str(g["X"] + g["WIDTH"] // 2),
                        str(g["Y"] + g["HEIGHT"] // 2), "click", "3"])
         menus = wait_for("the menu to open", lambda: self.visible_windows() - {icon_window})
-        # Let it paint before taking the picture.
-        time.sleep(0.5)
 
         artifacts = os.environ.get("TRAY_ARTIFACTS") or self.desk.path("artifacts")
         os.makedirs(artifacts, exist_ok=True)
         shot = os.path.join(artifacts, "tray-menu.png")
-        self.snapshot(shot)
         m = self.geometry(next(iter(menus)))
         # The menu window holds five entries and two separators: far from a sliver.
         self.assertGreater(m["HEIGHT"], 80, m)
         self.assertGreater(m["WIDTH"], 60, m)
-        crop = "%dx%d+%d+%d" % (m["WIDTH"], m["HEIGHT"], m["X"], m["Y"])
-        colours = int(self.desk.run([self.IM + "convert", shot, "-crop", crop, "+repage",
-                                     "-format", "%k", "info:"]).stdout.strip())
-        self.assertGreater(colours, 8, "the menu looks blank in " + shot)
+        self.wait_painted("the menu", shot, m)
         changed = self.desk.run([self.IM + "compare", "-metric", "AE", before, shot,
                                  "null:"], check=False).stderr.split()[0]
         self.assertGreater(float(changed), m["WIDTH"] * m["HEIGHT"] * 0.5,
@@ -350,14 +365,8 @@ class OverXEmbed(TrayCase):
         self.desk.run(["xdotool", "key", "Down", "Down", "Right"])
         subs = wait_for("the Use Network submenu to open",
                         lambda: self.visible_windows() - {icon_window} - menus)
-        time.sleep(0.5)
         sub_shot = os.path.join(artifacts, "tray-menu-use-network.png")
-        self.snapshot(sub_shot)
-        s = self.geometry(next(iter(subs)))
-        crop = "%dx%d+%d+%d" % (s["WIDTH"], s["HEIGHT"], s["X"], s["Y"])
-        colours = int(self.desk.run([self.IM + "convert", sub_shot, "-crop", crop, "+repage",
-                                     "-format", "%k", "info:"]).stdout.strip())
-        self.assertGreater(colours, 8, "the submenu looks blank in " + sub_shot)
+        self.wait_painted("the submenu", sub_shot, self.geometry(next(iter(subs))))
 
         self.desk.run(["xdotool", "key", "Escape", "Escape"])
         wait_for("the menu to close", lambda: self.visible_windows() == {icon_window})
@@ -365,7 +374,9 @@ class OverXEmbed(TrayCase):
         # A double click arrives as a click and then a double click: one window opens.
         self.desk.run(["xdotool", "click", "--repeat", "2", "--delay", "80", "1"])
         wait_for("the configuration window", lambda: len(self.visible_windows()) > 1)
-        time.sleep(1.0)
+        # Every click reached the program before a ping sent now: once it has answered, a
+        # second window would be there.
+        self.desk.x_round_trip(icon_window)
         self.assertEqual(self.window_names(exclude={icon_window}), ["Voldrane Configuration"])
         self.assertIsNone(proc.poll(), "the program ended" + self.log())
 

@@ -184,6 +184,15 @@ class Desk:
                                    None, Gio.DBusCallFlags.NONE, timeout_ms, None)
         return reply.unpack() if reply is not None else ()
 
+    def watch_bus(self, label, rule):
+        """A dbus-monitor of the bus's messages that match `rule`; returns once it watches.
+        What it saw is in output(label)."""
+        need("dbus-monitor")
+        self.spawn(label, ["dbus-monitor", "--address", self.env["DBUS_SESSION_BUS_ADDRESS"],
+                           rule])
+        # The bus tells a new monitor that it lost its name: from then on it sees everything.
+        wait_for("dbus-monitor to start", lambda: "member=NameLost" in self.output(label)[0])
+
     def get_property(self, service, path, iface, name):
         return self.call(service, path, "org.freedesktop.DBus.Properties", "Get",
                          (iface, name), "(ss)")[0]
@@ -207,6 +216,38 @@ class Desk:
         wait_for("X display :%s to take clients" % number,
                  lambda: self.run(["xdotool", "getmouselocation"], check=False).returncode == 0)
         return self.env["DISPLAY"]
+
+    def x_round_trip(self, window, times=2):
+        """Pings the program that owns `window` (a decimal X window id, as xdotool prints)
+        with _NET_WM_PING and waits for each answer. The first answer comes once the program
+        has read every X event that reached it before, such as a click; each further one once
+        it has gone round its event loop again, which delivers what it read and sends to the
+        X server what that made it draw."""
+        from Xlib import X, display as xdisplay, protocol
+        d = xdisplay.Display(self.env["DISPLAY"])
+        try:
+            root = d.screen().root
+            # The answer goes to the root window, to whoever listens for its structure.
+            root.change_attributes(event_mask=X.StructureNotifyMask)
+            protocols, ping = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("_NET_WM_PING")
+            target = d.create_resource_object("window", int(window))
+            for stamp in range(1, times + 1):
+                target.send_event(protocol.event.ClientMessage(
+                    window=target, client_type=protocols,
+                    data=(32, [ping, stamp, target.id, 0, 0])), event_mask=0)
+                d.flush()
+
+                def answered():
+                    while d.pending_events():
+                        e = d.next_event()
+                        if (e.type == X.ClientMessage and e.client_type == protocols
+                                and list(e.data[1][:2]) == [ping, stamp]):
+                            return True
+                    return False
+
+                wait_for("the program to answer a ping", answered)
+        finally:
+            d.close()
 
     def start_trayer(self):
         """An X11 (XEmbed) system tray at the top right corner; returns once it owns the tray
