@@ -196,13 +196,21 @@ TEST_F(FileStoreTest, ALoadSeesOneStateOfTheFile) {
     CRegistry reg(store);
     ASSERT_TRUE(SaveOffice(reg, Office("100", "old")));
 
+    // Outlive the session's scope: the writer thread runs on after it.
+    std::atomic<pid_t> writer{0};
+    std::atomic<bool> done{false};
     std::thread rewrite;
+    // A failed assertion below returns early: the writer is still joined, after the session.
+    struct Join {
+        std::thread& t;
+        ~Join() {
+            if (t.joinable()) t.join();
+        }
+    } join{rewrite};
     {
         CRegistry::ReadSession session(reg);
         std::string name;
         ASSERT_TRUE(reg.ReadString(std::string(kOfficesKey) + "\\100", "Office Name", name));
-        std::atomic<pid_t> writer{0};
-        std::atomic<bool> done{false};
         rewrite = std::thread([this, &writer, &done] {
             writer = gettid();
             RegFileStore other(path, &diagnostics);
