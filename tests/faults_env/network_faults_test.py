@@ -15,15 +15,13 @@ usage: network_faults_test.py SCENARIO --voldranectl PATH
 import argparse
 import json
 import os
-import signal
 import stat
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "network"))
-from network_kernel_test import (Checker, Failure, Sandbox,  # noqa: E402
-                                 remove_stale_namespaces, wait_for)
+from network_kernel_test import Failure, run_scenario, wait_for  # noqa: E402
 
 RUN_LIMIT = 20  # seconds; a run that takes longer has hung
 NAMES = ["IP Address", "Subnet Mask", "Default Gateway", "DHCP Server", "DNS Server 1",
@@ -357,23 +355,8 @@ def main():
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     parser.add_argument("--voldranectl", required=True)
     args = parser.parse_args()
-    if os.geteuid() != 0:
-        print("FAIL: this test needs root (network and mount namespaces)", file=sys.stderr)
-        return 1
-    os.environ["PATH"] += ":/usr/sbin:/sbin"
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    remove_stale_namespaces()
-    sb = Sandbox()
-    checker = Checker()
-    try:
-        SCENARIOS[args.scenario](sb, Env(sb, args), checker)
-    except Failure as e:
-        checker.failures.append(str(e))
-    finally:
-        sb.close()
-    for f in checker.failures:
-        print("FAIL:", f, file=sys.stderr)
-    return 1 if checker.failures else 0
+    return run_scenario(lambda sb, checker: SCENARIOS[args.scenario](sb, Env(sb, args), checker),
+                        needs="network and mount namespaces")
 
 
 if __name__ == "__main__":

@@ -16,8 +16,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "../tray"))
-from network_kernel_test import (Checker, Failure, Sandbox,  # noqa: E402
-                                 remove_stale_namespaces, wait_for)
+from network_kernel_test import Failure, run_scenario, wait_for  # noqa: E402
 from trayfixture import Desk, Item, registered_items  # noqa: E402
 from trayfixture import wait_for as pump_until  # noqa: E402
 
@@ -273,25 +272,15 @@ def main():
     parser.add_argument("--voldranectl", required=True)
     parser.add_argument("--voldrane")
     args = parser.parse_args()
-    if os.geteuid() != 0:
-        print("FAIL: this test needs root (network namespaces)", file=sys.stderr)
-        return 1
-    os.environ["PATH"] += ":/usr/sbin:/sbin"
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    remove_stale_namespaces()
-    sb = Sandbox()
-    checker = Checker()
-    try:
-        (run_watch if args.scenario == "watch" else run_tray)(sb, args, checker)
-    except Failure as e:
-        checker.failures.append(str(e))
-    finally:
-        for desk in getattr(sb, "desks", []):
-            desk.close()
-        sb.close()
-    for f in checker.failures:
-        print("FAIL:", f, file=sys.stderr)
-    return 1 if checker.failures else 0
+
+    def scenario(sb, checker):
+        try:
+            (run_watch if args.scenario == "watch" else run_tray)(sb, args, checker)
+        finally:
+            for desk in getattr(sb, "desks", []):
+                desk.close()
+
+    return run_scenario(scenario)
 
 
 if __name__ == "__main__":

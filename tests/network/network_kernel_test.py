@@ -761,26 +761,21 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
-    parser.add_argument("--voldranectl", required=True)
-    parser.add_argument("--probe", required=True)
-    args = parser.parse_args()
-    run, needs_root = SCENARIOS[args.scenario]
+def run_scenario(run, needs_root=True, needs="network namespaces"):
+    """Runs `run(sandbox, checker)` as every namespace test runs: root checked, namespaces of
+    killed earlier runs removed, everything cleaned up also when ctest stops the test with
+    SIGTERM on time-out; prints the failures and gives the exit status."""
     if needs_root and os.geteuid() != 0:
-        print("FAIL: this test needs root (network namespaces)", file=sys.stderr)
+        print("FAIL: this test needs root (%s)" % needs, file=sys.stderr)
         return 1
     os.environ["PATH"] += ":/usr/sbin:/sbin"
-
-    # ctest stops a test with SIGTERM on time-out: clean up then too.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     if needs_root:
         remove_stale_namespaces()
     sb = Sandbox()
     checker = Checker()
     try:
-        run(sb, args, checker)
+        run(sb, checker)
     except Failure as e:
         checker.failures.append(str(e))
     finally:
@@ -788,6 +783,16 @@ def main():
     for f in checker.failures:
         print("FAIL:", f, file=sys.stderr)
     return 1 if checker.failures else 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--voldranectl", required=True)
+    parser.add_argument("--probe", required=True)
+    args = parser.parse_args()
+    run, needs_root = SCENARIOS[args.scenario]
+    return run_scenario(lambda sb, checker: run(sb, args, checker), needs_root)
 
 
 if __name__ == "__main__":
