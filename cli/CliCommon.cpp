@@ -49,9 +49,9 @@ std::string LongNames(const std::string& name, const std::vector<std::string>& a
 
 std::optional<ParsedArgs> ParseArgs(const std::string& command,
                                     const std::vector<std::string>& args,
-                                    const std::vector<OptionSpec>& specs, std::ostream& err) {
+                                    const std::vector<OptionSpec>& wanted, std::ostream& err) {
     std::vector<std::string> all{"help"};
-    for (const auto& spec : specs) all.emplace_back(spec.name);
+    for (const auto& want : wanted) all.emplace_back(want.name);
 
     CLI::App app;
     app.set_help_flag();
@@ -61,10 +61,10 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command,
         ->trigger_on_parse()
         ->each([](const std::string&) { throw HelpSeen{}; });
     std::vector<CLI::Option*> options;
-    for (const auto& spec : specs) {
-        const std::string names = LongNames(spec.name, all, !spec.hasValue);
+    for (const auto& want : wanted) {
+        const std::string names = LongNames(want.name, all, !want.hasValue);
         CLI::Option* option =
-            spec.hasValue ? app.add_option(names) : app.add_flag(names)->disable_flag_override();
+            want.hasValue ? app.add_option(names) : app.add_flag(names)->disable_flag_override();
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
         options.push_back(option);
     }
@@ -91,8 +91,8 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command,
         const std::string& arg = *it;
         const bool emptyValue =
             arg.size() > 3 && arg.back() == '=' && arg.compare(0, 2, "--") == 0 &&
-            std::any_of(specs.begin(), specs.end(), [&](const OptionSpec& spec) {
-                return spec.hasValue && arg.compare(2, arg.size() - 3, spec.name) == 0;
+            std::any_of(wanted.begin(), wanted.end(), [&](const OptionSpec& want) {
+                return want.hasValue && arg.compare(2, arg.size() - 3, want.name) == 0;
             });
         if (emptyValue)
             reversed.push_back(arg + kMark);
@@ -139,10 +139,10 @@ std::optional<ParsedArgs> ParseArgs(const std::string& command,
         return fail("unknown option: ", first.front());
 
     ParsedArgs parsed;
-    for (size_t i = 0; i < specs.size(); ++i) {
+    for (size_t i = 0; i < wanted.size(); ++i) {
         if (options[i]->count() == 0) continue;
-        parsed.options[specs[i].name] =
-            specs[i].hasValue ? restore(options[i]->results().back()) : "";
+        parsed.options[wanted[i].name] =
+            wanted[i].hasValue ? restore(options[i]->results().back()) : "";
     }
     for (auto& positional : positionals) parsed.positionals.push_back(restore(positional));
     return parsed;

@@ -47,11 +47,11 @@ class TimerFd final : public ISettleTimer {
         return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
     }
     void Start(int ms) override {
-        itimerspec spec{};
+        itimerspec due{};
         // Zero would disarm the timer: due at once is one nanosecond.
-        spec.it_value.tv_sec = ms / 1000;
-        spec.it_value.tv_nsec = ms > 0 ? long{ms % 1000} * 1000000 : 1;
-        timerfd_settime(m_fd, 0, &spec, nullptr);
+        due.it_value.tv_sec = ms / 1000;
+        due.it_value.tv_nsec = ms > 0 ? long{ms % 1000} * 1000000 : 1;
+        timerfd_settime(m_fd, 0, &due, nullptr);
     }
     void Acknowledge() {
         uint64_t expirations = 0;
