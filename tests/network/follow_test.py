@@ -181,8 +181,49 @@ def run_watch(sb, args, c):
         wait_for(lambda: len(lines(p)) > count, f"a switch after the {signal_} signal")
         c.eq(lines(p)[count:], [f"{new}: {printer}"], f"the {signal_} signal")
 
+    # The user's own choice stands: a move changes nothing until automatic detection is on
+    # again. The settle timer is watched through /proc: armed by the move, expired and read,
+    # and watch back in poll() means the detection behind it has run.
+    sb.run(args.voldranectl, "set", "auto-detect", "off", env=w.env)
+    count, before = len(lines(p)), w.default_printer()
+    timer = settle_timer(p)
+    w.move_to("A")
+    wait_for(lambda: timer_armed(timer), "the settle timer armed by the move")
+    wait_for(lambda: not timer_armed(timer) and idle_in_poll(timer[0]),
+             "the detection after the move")
+    c.eq(lines(p)[count:], [], "no switch while the user's choice stands")
+    c.eq(w.default_printer(), before, "the default stays while the user's choice stands")
+    sb.run(args.voldranectl, "set", "auto-detect", "on", env=w.env)
+    w.move_to("A", 31)
+    wait_for(lambda: len(lines(p)) > count, "a switch once automatic detection is on again")
+    c.eq(lines(p)[count:], ["A: PrinterA"], "following again")
+
     os.killpg(p.pid, signal.SIGTERM)
     c.eq(p.wait(timeout=10), 0, "exit status on SIGTERM")
+
+
+def settle_timer(p):
+    """(pid, fd) of the timerfd of the voldranectl process under the namespace wrappers."""
+    pids = subprocess.run(["pgrep", "-s", str(p.pid), "-f", "voldranectl watch"],
+                          capture_output=True, text=True).stdout.split()
+    pid = int(pids[0])
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        if os.readlink(f"/proc/{pid}/fd/{fd}") == "anon_inode:[timerfd]":
+            return pid, fd
+    raise Failure("watch has no timerfd")
+
+
+def timer_armed(timer):
+    """Armed, or expired and not read yet."""
+    pid, fd = timer
+    with open(f"/proc/{pid}/fdinfo/{fd}") as f:
+        info = dict(line.split(":", 1) for line in f if ":" in line)
+    return info["it_value"].strip() != "(0, 0)" or info["ticks"].strip() != "0"
+
+
+def idle_in_poll(pid):
+    with open(f"/proc/{pid}/wchan") as f:
+        return "poll" in f.read()
 
 
 NOTIFICATIONS_XML = """
