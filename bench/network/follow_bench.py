@@ -1,11 +1,11 @@
 #!/usr/bin/python3
-"""Following the network with `voldranectl watch` in a network namespace and a private cupsd
-(root needed): the time from the new address and DNS servers being in place to `lpstat -d`
-showing the new office's printer, over N switches; wake-ups of an idle `watch`; and the
-switches a storm of address changes gives.
+"""Following the network with `voldranectl watch` and the tray program in a network namespace
+and a private cupsd (root needed): the time from the new address and DNS servers being in
+place to `lpstat -d` showing the new office's printer, over N switches; wake-ups of each when
+idle; and the switches a storm of address changes gives `watch`.
 
 usage: follow_bench.py --voldranectl PATH [--switches 20] [--idle 60] [--storm 1000]
-                       [--voldrane PATH]   (also the tray program's idle wake-ups)
+                       [--voldrane PATH]   (also the tray program's switches and wake-ups)
 """
 import argparse
 import os
@@ -39,8 +39,33 @@ def voluntary_switches(pid):
     return total
 
 
+def switch_times(w, switches, who):
+    """Moves between A and B `switches` times, starting at A's, and prints the times from
+    the new address and DNS servers being in place to `lpstat -d` showing the new office's
+    printer. Returns the office moved to last."""
+    times = []
+    office = "A"
+    for _ in range(switches):
+        office = "B" if office == "A" else "A"
+        w.move_to(office)
+        placed = time.monotonic()
+        want = f"system default destination: Printer{office}"
+        while w.default_printer() != want:
+            if time.monotonic() - placed > 30:
+                raise Failure("no switch within 30 s")
+            time.sleep(0.01)
+        times.append((time.monotonic() - placed) * 1000)
+    times.sort()
+    p95 = times[min(len(times) - 1, int(round(0.95 * len(times))) - 1)]
+    print(f"switch ({who}), change to lpstat -d: median {statistics.median(times):.0f} ms, "
+          f"95th percentile {p95:.0f} ms, min {times[0]:.0f}, max {times[-1]:.0f} "
+          f"({len(times)} switches, settle time 1000 ms)")
+    return office
+
+
 def tray_idle(sb, args):
-    """The tray program following the namespace on a private desktop, left alone."""
+    """The tray program following the namespace on a private desktop: its switch times, then
+    its wake-ups when left alone."""
     from trayfixture import Item, registered_items, wait_for as pump_until
     desk = desk_with_printers(sb, desktop=True)
     w = World(sb, args.voldranectl, desk)
@@ -49,8 +74,9 @@ def tray_idle(sb, args):
     w.move_to("A")
     desk.spawn("voldrane", w.in_namespace(args.voldrane), env=dict(w.env, QT_QPA_PLATFORM="xcb"))
     item = Item(desk, pump_until("the icon", lambda: registered_items(desk), timeout=20)[0])
-    w.move_to("B")
-    pump_until("tooltip B", lambda: item.tooltip() == "B", timeout=10)
+    pump_until("tooltip A", lambda: item.tooltip() == "A", timeout=10)
+    office = switch_times(w, args.switches, "tray program")
+    pump_until("the last office's tooltip", lambda: item.tooltip() == office, timeout=10)
     time.sleep(2)  # the settle timer and the helper's end behind it
     pids = subprocess.run(["ip", "netns", "pids", w.ns], capture_output=True,
                           text=True).stdout.split()
@@ -92,23 +118,7 @@ def main():
         p = w.watch()
         wait_for(lambda: lines(p) == ["A: PrinterA"], "the first office applied at start")
 
-        times = []
-        office = "A"
-        for _ in range(args.switches):
-            office = "B" if office == "A" else "A"
-            w.move_to(office)
-            placed = time.monotonic()
-            want = f"system default destination: Printer{office}"
-            while w.default_printer() != want:
-                if time.monotonic() - placed > 30:
-                    raise Failure("no switch within 30 s")
-                time.sleep(0.01)
-            times.append((time.monotonic() - placed) * 1000)
-        times.sort()
-        p95 = times[min(len(times) - 1, int(round(0.95 * len(times))) - 1)]
-        print(f"switch, change to lpstat -d: median {statistics.median(times):.0f} ms, "
-              f"95th percentile {p95:.0f} ms, min {times[0]:.0f}, max {times[-1]:.0f} "
-              f"({len(times)} switches, settle time 1000 ms)")
+        office = switch_times(w, args.switches, "watch")
 
         pid = watch_pid(p)
         before = voluntary_switches(pid)
