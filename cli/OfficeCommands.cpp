@@ -401,6 +401,8 @@ int RunExport(const Command& self, const std::vector<std::string>& args, std::os
     Session s;
     std::string text, error;
     if (!s.store->Export(text, &error)) return Fail(self, err, error, kExitFailure);
+    // The file to hand to Windows: its registry editor reads any other form garbled.
+    text = ConvertRegFile(text, kRegeditForm);
     if (parsed->positionals.empty()) {
         out << text;
         out.flush();
