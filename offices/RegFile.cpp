@@ -101,7 +101,8 @@ std::string_view DecodeFile(std::string_view bytes, std::string& storage, RegFil
         if (!IsValidUtf8(text)) text = storage = ValidUtf8(text);
     } else if (FirstContentLine(bytes) == kHeader4) {
         // The registry editor wrote (and reads) REGEDIT4 files in the ANSI code page.
-        text = storage = Windows1252ToUtf8(bytes);
+        form = kRegeditForm;
+        return storage = Windows1252ToUtf8(bytes);
     } else {
         form.encoding = RegFileEncoding::Utf8;
         text = bytes;
