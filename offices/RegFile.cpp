@@ -751,6 +751,7 @@ int CompareRegNames(std::string_view a, std::string_view b) {
     size_t i = 0;
     for (; i < n; ++i) {
         const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == y && x < 0x80) continue;
         if ((x | y) >= 0x80) break;
         const auto fx = static_cast<unsigned char>(FoldUpper(static_cast<char>(x)));
         const auto fy = static_cast<unsigned char>(FoldUpper(static_cast<char>(y)));

@@ -1,6 +1,7 @@
 #include "offices/RegText.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "offices/Utf8.h"
@@ -125,6 +126,15 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 bool IsValidUtf8(std::string_view text) {
     uint32_t cp;
     for (size_t i = 0; i < text.size();) {
+        // Mostly ASCII: eight bytes at a time while none has its top bit set.
+        if (i + 8 <= text.size()) {
+            uint64_t eight;
+            std::memcpy(&eight, text.data() + i, 8);
+            if ((eight & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
             continue;

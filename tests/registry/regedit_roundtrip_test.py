@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 OFFICES_KEY = "HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices"
 ADDRESSES = ["IP Address", "Subnet Mask", "Default Gateway", "DHCP Server", "DNS Server 1",
@@ -136,6 +137,7 @@ class Sandbox:
                         HOME=os.path.join(self.root, "home"))
         os.makedirs(self.env["HOME"])
         self.stores = 0
+        self.offices_before = None  # the offices the first step made, as voldranectl lists them
 
     def run_wine(self, *args):
         r = subprocess.run([self.wine, *args], env=self.env, cwd=self.root,
@@ -238,15 +240,16 @@ def export_import(box):
         keys.append(box.ctl("add", "--name", name, "--printer", printer, "--ip", f"10.{n}.0.5",
                             "--dns2", "N/A").strip())
     box.ctl("set", "default-office", keys[1])
+    box.offices_before = box.offices()
     ours_file = os.path.join(box.root, "ours.reg")
     box.ctl("export", ours_file)
+    box.regedit_import(ours_file)
     with open(ours_file, "rb") as f:
         ours = f.read()
     expect(ours.startswith(b"\xff\xfe") and b"\n\0" in ours and b"\n\0" not in
            ours.replace(b"\r\0\n\0", b""), "export: UTF-16LE with its BOM, CRLF line ends")
     ours_keys = parse_reg(ours)
 
-    box.regedit_import(ours_file)
     for prefix, name in (("HKEY_CURRENT_USER\\Software\\Kestamor", "back-ours.reg"),
                          ("HKEY_CURRENT_USER\\Software\\Other Vendor", "back-other.reg")):
         back = under(parse_reg(box.regedit_export(prefix, name)), prefix)
@@ -268,12 +271,12 @@ def export_import(box):
     other = under(ours_keys, OTHER).get("", {})
     expect(other.get("Lines") == (1, "Line1\nLine2\r\nLine3"), f"Lines: {other.get('Lines')}")
     expect(other.get("Path") == (1, 'C:\\Program Files\\Zürich "q"'), f"Path: {other.get('Path')}")
-    return box.offices()
 
 
 # --- 2. regedit's exports as our store and as an import ---------------------------------------
 
-def regedit_as_store(box, offices_before):
+def regedit_as_store(box):
+    offices_before = box.offices_before
     key_file = box.regedit_export("HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane", "key.reg")
     hive_file = box.regedit_export("HKEY_CURRENT_USER", "hive.reg")
     hive_keys = parse_reg(hive_file)
@@ -361,9 +364,10 @@ def main():
         print(f"Wine prefix made in {box.boot():.1f} s", flush=True)
         for step in (export_import, regedit_as_store, key_names):
             start = time.monotonic()
-            result = step(box) if step is not regedit_as_store else step(box, offices)
-            if step is export_import:
-                offices = result
+            try:
+                step(box)
+            except Exception:  # a file regedit or voldranectl could not have written; go on
+                expect(False, f"{step.__name__}: {traceback.format_exc()}")
             print(f"{step.__name__}: {time.monotonic() - start:.1f} s", flush=True)
     finally:
         box.close()
