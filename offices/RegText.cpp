@@ -225,7 +225,12 @@ std::string Utf16ToUtf8(const uint8_t* p, size_t units, bool bigEndian) {
                 continue;
             }
         }
-        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+        if (u >= 0xDC80 && u <= 0xDCFF) {
+            // How earlier versions wrote a byte that was not UTF-8: read as such a byte is.
+            AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(u & 0xFF)));
+        } else {
+            AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+        }
     }
     return out;
 }

@@ -40,7 +40,8 @@ void AppendUtf8(std::string& out, uint32_t cp);
 std::string Utf8ToUtf16Le(std::string_view text);
 
 // `units` UTF-16 code units at `p` as UTF-8; a lone surrogate, which no text can hold, becomes
-// U+FFFD.
+// U+FFFD, except U+DC80..U+DCFF: earlier versions wrote a byte that was not UTF-8 so, and it
+// is read as such a byte is (Windows-1252).
 std::string Utf16ToUtf8(const uint8_t* p, size_t units, bool bigEndian = false);
 
 }  // namespace voldrane

@@ -337,10 +337,13 @@ TEST(RegFile, ReadsRegedit4InTheAnsiCodePage) {
     ASSERT_FALSE(highBefore);
     EXPECT_NE(written.find(Wide(u"\"Office Name\"=\"Zürich Büro – 2F €\"\r\n")), std::string::npos);
 
-    // A UTF-8 file with a byte that is not UTF-8 (a hand edit in Latin-1) reads it the same way.
+    // A UTF-8 file with a byte that is not UTF-8 (a hand edit in Latin-1) reads it the same way,
+    // and so does a store of an earlier version, which wrote such a byte as a lone surrogate.
     const RegParseResult latin = ParseRegFile(
-        "Windows Registry Editor Version 5.00\n\n[HKCU\\K]\n\"n\"=\"B\xFCro \xC3\xA9\"\n");
+        "Windows Registry Editor Version 5.00\n\n[HKCU\\K]\n\"n\"=\"B\xFCro \xC3\xA9\"\n"
+        "\"old\"=hex(1):fc,dc,80,dc,41,00,00,00\n");
     EXPECT_EQ(*ValueAt(latin.tree, "K", "n"), Text("Büro é"));
+    EXPECT_EQ(*ValueAt(latin.tree, "K", "old"), Text("ü€A"));
 }
 
 // Names compare as the registry compares them, letters outside ASCII too; only letters that
