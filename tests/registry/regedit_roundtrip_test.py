@@ -264,6 +264,13 @@ def export_import(box):
                 expect(got == typed, f"{prefix}\\{path} \"{value}\": regedit has {got!r}, "
                        f"voldranectl exported {typed!r}")
         print(f"{prefix}: {len(mine)} keys, {count} values read back by regedit", flush=True)
+    # `reg`, the other reader of the registry, sees the same (it prints in the OEM code page:
+    # only ASCII is compared).
+    out = box.run_wine("reg", "query", "HKCU\\Software\\Kestamor\\Voldrane", "/s").stdout
+    out = out.decode("cp437", errors="replace")
+    expect("Auto Detect    REG_DWORD    0x1" in out, f"reg query: {out[:300]!r}")
+    expect(all(f"{OFFICES_KEY}\\{k}\r\n".upper() in out.upper() for k in keys) and
+           out.count("IP Address    REG_SZ    10.") == len(keys), f"reg query: {out[-300:]!r}")
     # The offices as written, and the other program's data as it was given.
     names = {values.get("Office Name", (0, None))[1]
              for values in under(ours_keys, OFFICES_KEY).values()}
