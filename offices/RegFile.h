@@ -122,12 +122,12 @@ struct RegParseResult {
 // Reads a .reg file as the registry editor and other tools write it: UTF-8 (with or without
 // BOM) or UTF-16 with BOM; "Windows Registry Editor Version 5.00" or "REGEDIT4" (whose texts,
 // unless the file is UTF-16, are in the ANSI code page: Windows-1252); ';' comments; "@"
-// default values; quoted texts with the escapes \\, \", \n and \r; dword: and hex(N): data with
-// '\' line continuations; "[-KEY]" and "NAME"=- deletions. A byte that is not UTF-8 in a UTF-8
-// file is taken as Windows-1252: no text read holds bytes that are not UTF-8. Never fails: lines it
-// cannot read are listed (the first kMaxListedRegIssues), counted and skipped. Time is linear in
-// the size of the file, whatever the order of its keys or the number of values in one key, and
-// memory a small multiple of it.
+// default values; quoted texts with the escapes \\, \", \n and \r; dword: and hex(N): data
+// with '\' line continuations; "[-KEY]" and "NAME"=- deletions. A byte that is not UTF-8 in a
+// UTF-8 file is taken as Windows-1252: no text read holds bytes that are not UTF-8. Never
+// fails: lines it cannot read are listed (the first kMaxListedRegIssues), counted and skipped.
+// Time is linear in the size of the file, whatever the order of its keys or the number of
+// values in one key, and memory a small multiple of it.
 RegParseResult ParseRegFile(std::string_view bytes);
 
 // The unreadable lines of a parse as "FILE:LINE: reason" lines: the listed ones, then how
