@@ -23,6 +23,7 @@
 #include "offices/OfficeStore.h"
 #include "offices/OfficeValues.h"
 #include "offices/RegFile.h"
+#include "offices/RegText.h"
 #include "platform/Autostart.h"
 #include "platform/Platform.h"
 
@@ -89,11 +90,14 @@ std::string ApplyOfficeOptions(const ParsedArgs& args, COfficeNetwork& office) {
     }
     for (const auto& [option, place] :
          {std::pair{"name", kOfficeNamePlace}, std::pair{"printer", kDefaultPrinterPlace}}) {
-        const auto text = args.Get(option);
-        if (!text) continue;
-        if (const std::string problem = OfficeValueProblem(place, *text); !problem.empty())
+        const auto given = args.Get(option);
+        if (!given) continue;
+        // Checked as it will be stored and read: the store reads a byte that is not UTF-8 (a
+        // Latin-1 terminal's "ü") as Windows-1252.
+        const std::string text = ValidUtf8(*given);
+        if (const std::string problem = OfficeValueProblem(place, text); !problem.empty())
             return std::string("--") + option + ": " + problem;
-        OfficeValue(office, place) = *text;
+        OfficeValue(office, place) = text;
     }
     return {};
 }
@@ -401,6 +405,8 @@ int RunExport(const Command& self, const std::vector<std::string>& args, std::os
     Session s;
     std::string text, error;
     if (!s.store->Export(text, &error)) return Fail(self, err, error, kExitFailure);
+    // The file to hand to Windows: its registry editor reads any other form garbled.
+    text = ConvertRegFile(text, kRegeditForm);
     if (parsed->positionals.empty()) {
         out << text;
         out.flush();

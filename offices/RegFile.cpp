@@ -8,12 +8,15 @@
 #include <memory>
 #include <unordered_map>
 
+#include "offices/RegText.h"
 #include "offices/Utf8.h"
 
 namespace voldrane {
 
 using platform::kRegBinary;
 using platform::kRegDword;
+using platform::kRegExpandSz;
+using platform::kRegMultiSz;
 using platform::kRegSz;
 using platform::RegApplyResult;
 
@@ -66,126 +69,79 @@ int HexDigit(char c) {
 
 // --- Text encodings ---------------------------------------------------------------------
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+// The first line that is neither blank nor a comment: where the header is.
+std::string_view FirstContentLine(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t nl = text.find('\n', pos);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        const std::string_view line = TrimRight(TrimLeft(text.substr(pos, end - pos)));
+        if (!line.empty() && line.front() != ';') return line;
+        pos = end + 1;
     }
+    return {};
 }
 
-bool IsValidUtf8(std::string_view s) {
-    uint32_t cp;
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceAt(s, i, cp);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
-// Bytes that are not UTF-8 travel as the lone surrogates U+DC80..U+DCFF and come back as
-// the same bytes, so any text survives the trip through UTF-16.
-std::vector<uint8_t> Utf8ToUtf16Le(std::string_view s) {
-    std::vector<uint8_t> out;
-    out.reserve(s.size() * 2 + 2);
-    const auto put = [&](uint32_t unit) {
-        out.push_back(static_cast<uint8_t>(unit & 0xFF));
-        out.push_back(static_cast<uint8_t>(unit >> 8));
-    };
-    uint32_t cp;
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceAt(s, i, cp);
-        if (n == 0) {
-            put(0xDC00 | static_cast<unsigned char>(s[i]));
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            put(0xD800 | (cp >> 10));
-            put(0xDC00 | (cp & 0x3FF));
-        } else {
-            put(cp);
-        }
-        i += n;
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(const uint8_t* p, size_t units, bool bigEndian) {
-    const auto unit = [&](size_t k) -> uint32_t {
-        const uint32_t lo = p[2 * k + (bigEndian ? 1 : 0)], hi = p[2 * k + (bigEndian ? 0 : 1)];
-        return lo | (hi << 8);
-    };
-    std::string out;
-    out.reserve(units);
-    for (size_t k = 0; k < units; ++k) {
-        const uint32_t u = unit(k);
-        if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
-            const uint32_t v = unit(k + 1);
-            if (v >= 0xDC00 && v <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                ++k;
-                continue;
-            }
-        }
-        if (u >= 0xDC80 && u <= 0xDCFF) {
-            out += static_cast<char>(u & 0xFF);  // a byte that was not UTF-8
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
-// The file's text as UTF-8 (or, for REGEDIT4 files, the bytes as they are). A file that
-// needs no conversion is used where it lies; `storage` holds a converted one.
-std::string_view DecodeFile(std::string_view bytes, std::string& storage) {
+// The file's text as UTF-8, and the form it was found in. A file that needs no conversion is
+// used where it lies; `storage` holds a converted one.
+std::string_view DecodeFile(std::string_view bytes, std::string& storage, RegFileForm& form) {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t n = bytes.size();
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-        return storage = Utf16ToUtf8(p + 2, (n - 2) / 2, false);
-    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
-        return storage = Utf16ToUtf8(p + 2, (n - 2) / 2, true);
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return bytes.substr(3);
-    // UTF-16LE without its BOM still shows as ASCII letters followed by zero bytes.
-    if (n >= 4 && p[0] != 0 && p[1] == 0 && p[2] != 0 && p[3] == 0)
-        return storage = Utf16ToUtf8(p, n / 2, false);
-    return bytes;
+    std::string_view text;
+    form.encoding = RegFileEncoding::Utf16Le;
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        text = storage = Utf16ToUtf8(p + 2, (n - 2) / 2, false);
+    } else if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) {
+        text = storage = Utf16ToUtf8(p + 2, (n - 2) / 2, true);
+    } else if (n >= 4 && p[0] != 0 && p[1] == 0 && p[2] != 0 && p[3] == 0) {
+        // UTF-16LE without its BOM still shows as ASCII letters followed by zero bytes.
+        text = storage = Utf16ToUtf8(p, n / 2, false);
+    } else if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+        form.encoding = RegFileEncoding::Utf8WithBom;
+        text = bytes.substr(3);
+        if (!IsValidUtf8(text)) text = storage = ValidUtf8(text);
+    } else if (FirstContentLine(bytes) == kHeader4) {
+        // The registry editor wrote (and reads) REGEDIT4 files in the ANSI code page.
+        form = kRegeditForm;
+        return storage = Windows1252ToUtf8(bytes);
+    } else {
+        form.encoding = RegFileEncoding::Utf8;
+        text = bytes;
+        if (!IsValidUtf8(text)) text = storage = ValidUtf8(text);
+    }
+    const size_t nl = text.find('\n');
+    form.crlf = nl == std::string_view::npos ? form.encoding == RegFileEncoding::Utf16Le
+                                             : nl > 0 && text[nl - 1] == '\r';
+    return text;
 }
 
 bool IsQuotable(std::string_view text) {
     for (char c : text)
         if (IsControl(static_cast<unsigned char>(c)) && c != '\t') return false;
-    return IsValidUtf8(text);
+    return true;
 }
 
+// Line breaks in a name (which has no hex form) are written as the registry editor writes
+// them; a text that holds one is written as hex(1) instead (see AppendValue).
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            if (c == '\\' || c == '"') out += '\\';
+            out += c;
+        }
     }
     out += '"';
 }
 
 // --- Parsing ----------------------------------------------------------------------------
 
-// Reads a quoted text starting at s[pos] == '"'. Only \\ and \" are escapes, as the registry
-// editor writes them; any other backslash stands for itself.
+// Reads a quoted text starting at s[pos] == '"'. The escapes are the registry editor's: \\,
+// \", and \n and \r for line breaks; any other backslash stands for itself, as in a path
+// written by hand ("C:\Program Files").
 bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
     out.clear();
     // Runs up to the next quote or backslash are taken whole: most texts have neither.
@@ -199,8 +155,9 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
             return true;
         }
         out.append(s.substr(i, slash - i));
-        if (slash + 1 < s.size() && (s[slash + 1] == '\\' || s[slash + 1] == '"')) {
-            out += s[slash + 1];
+        const char next = slash + 1 < s.size() ? s[slash + 1] : '\0';
+        if (next == '\\' || next == '"' || next == 'n' || next == 'r') {
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
             i = slash + 2;
         } else {
             out += '\\';
@@ -238,7 +195,8 @@ constexpr size_t kIndexFrom = 16;
 
 class Parser {
   public:
-    explicit Parser(std::string_view bytes) : m_text(DecodeFile(bytes, m_decoded)) {
+    explicit Parser(std::string_view bytes) {
+        m_text = DecodeFile(bytes, m_decoded, m_result.form);
         m_nodes.emplace_back();  // the root above the hives
     }
 
@@ -322,11 +280,7 @@ class Parser {
             m_result.firstDeletionLine = static_cast<int>(std::min<size_t>(m_lineNo, INT_MAX));
     }
 
-    static std::string Folded(std::string_view name) {
-        std::string folded(name);
-        for (char& c : folded) c = FoldUpper(c);
-        return folded;
-    }
+    static std::string Folded(std::string_view name) { return RegFoldedName(name); }
 
     // A subkey of `at` by name; kNoKey when there is none.
     uint32_t FindSubKey(uint32_t at, std::string_view name) const {
@@ -631,10 +585,23 @@ class Parser {
             items.remove_prefix(comma + 1);
         }
 
+        const bool ansi = m_result.version == RegFileVersion::Regedit4;
+        if (ansi && (type == kRegExpandSz || type == kRegMultiSz)) {
+            // Kept as the registry holds them, in UTF-16, as the registry editor imports them.
+            std::vector<uint8_t> wide;
+            wide.reserve(data.size() * 2);
+            for (uint8_t byte : data) {
+                const uint32_t unit = Windows1252Char(byte);
+                wide.push_back(static_cast<uint8_t>(unit & 0xFF));
+                wide.push_back(static_cast<uint8_t>(unit >> 8));
+            }
+            data = std::move(wide);
+        }
         if (type == kRegSz) {
             std::string text;
-            if (m_result.version == RegFileVersion::Regedit4) {
-                text.assign(data.begin(), data.end());
+            if (ansi) {
+                text = Windows1252ToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
                 if (!text.empty() && text.back() == '\0') text.pop_back();
             } else {
                 if (data.size() % 2 != 0)
@@ -666,8 +633,17 @@ class Parser {
 
 // --- Serialising ------------------------------------------------------------------------
 
-void AppendHex(std::string& out, size_t lineStart, std::string_view prefix,
-               const std::vector<uint8_t>& data) {
+// `text` as valid UTF-8 (see ValidUtf8); `storage` holds it when it had to be converted.
+std::string_view AsUtf8(std::string_view text, std::string& storage) {
+    if (IsValidUtf8(text)) return text;
+    return storage = ValidUtf8(text);
+}
+
+std::string_view AsChars(const std::vector<uint8_t>& data) {
+    return {reinterpret_cast<const char*>(data.data()), data.size()};
+}
+
+void AppendHex(std::string& out, size_t lineStart, std::string_view prefix, std::string_view data) {
     out += prefix;
     static const char* kDigits = "0123456789abcdef";
     size_t column = out.size() - lineStart;
@@ -676,8 +652,9 @@ void AppendHex(std::string& out, size_t lineStart, std::string_view prefix,
             out += "\\\n  ";
             column = 2;
         }
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 0xF];
+        const auto byte = static_cast<unsigned char>(data[i]);
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
         column += 2;
         if (i + 1 < data.size()) {
             out += ',';
@@ -688,22 +665,21 @@ void AppendHex(std::string& out, size_t lineStart, std::string_view prefix,
 
 void AppendValue(std::string& out, const RegNamedValue& v) {
     const size_t lineStart = out.size();
+    std::string storage;
     if (v.name.empty()) {
         out += '@';
     } else {
-        AppendQuoted(out, v.name);
+        AppendQuoted(out, AsUtf8(v.name, storage));
     }
     out += '=';
     const RegValue& value = v.value;
     if (value.type == kRegSz) {
-        const std::string_view text(reinterpret_cast<const char*>(value.data.data()),
-                                    value.data.size());
+        const std::string_view text = AsUtf8(AsChars(value.data), storage);
         if (IsQuotable(text)) {
             AppendQuoted(out, text);
         } else {
-            std::vector<uint8_t> utf16 = Utf8ToUtf16Le(text);
-            utf16.push_back(0);
-            utf16.push_back(0);
+            std::string utf16 = Utf8ToUtf16Le(text);
+            utf16.append(2, '\0');
             AppendHex(out, lineStart, "hex(1):", utf16);
         }
     } else if (value.type == kRegDword && value.data.size() == 4) {
@@ -713,11 +689,11 @@ void AppendValue(std::string& out, const RegNamedValue& v) {
         std::snprintf(buf, sizeof buf, "dword:%08x", n);
         out += buf;
     } else if (value.type == kRegBinary) {
-        AppendHex(out, lineStart, "hex:", value.data);
+        AppendHex(out, lineStart, "hex:", AsChars(value.data));
     } else {
         char buf[24];
         std::snprintf(buf, sizeof buf, "hex(%x):", value.type);
-        AppendHex(out, lineStart, buf, value.data);
+        AppendHex(out, lineStart, buf, AsChars(value.data));
     }
     out += '\n';
 }
@@ -740,7 +716,8 @@ void AppendKeys(std::string& out, const RegKey& root) {
         const bool hive = next.parentPath == 0;
         path.resize(next.parentPath);
         if (!hive) path += '\\';
-        path += key.name;
+        std::string storage;
+        path += AsUtf8(key.name, storage);
         if (!hive || !key.values.empty()) {
             out += '[';
             out += path;
@@ -769,17 +746,36 @@ std::optional<std::vector<std::string>> UserPath(const std::string& key) {
 }  // namespace
 
 int CompareRegNames(std::string_view a, std::string_view b) {
+    // Names are mostly ASCII: compared a byte at a time until a byte that is not.
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(FoldUpper(a[i]));
-        const auto y = static_cast<unsigned char>(FoldUpper(b[i]));
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == y && x < 0x80) continue;
+        if ((x | y) >= 0x80) break;
+        const auto fx = static_cast<unsigned char>(FoldUpper(static_cast<char>(x)));
+        const auto fy = static_cast<unsigned char>(FoldUpper(static_cast<char>(y)));
+        if (fx != fy) return fx < fy ? -1 : 1;
+    }
+    // The rest a character at a time (upper-cased); a byte that is not UTF-8 after them all.
+    const auto next = [](std::string_view s, size_t& at) -> uint32_t {
+        uint32_t cp;
+        const size_t len = Utf8SequenceAt(s, at, cp);
+        if (len == 0) return 0x110000 + static_cast<unsigned char>(s[at++]);
+        at += len;
+        return RegUpcase(cp);
+    };
+    size_t j = i;
+    while (i < a.size() && j < b.size()) {
+        const uint32_t x = next(a, i), y = next(b, j);
         if (x != y) return x < y ? -1 : 1;
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    if (i < a.size()) return 1;
+    return j < b.size() ? -1 : 0;
 }
 
 bool EqualRegNames(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareRegNames(a, b) == 0;
+    return CompareRegNames(a, b) == 0;
 }
 
 RegKey::RegKey(const RegKey& other) : name(other.name), values(other.values) {
@@ -926,11 +922,34 @@ std::string DescribeRegIssues(std::string_view file, const RegParseResult& resul
     return out;
 }
 
-std::string SerializeRegFile(const RegTree& tree) {
+std::string SerializeRegFile(const RegTree& tree, RegFileForm form) {
     std::string out(kHeader5);
     out += "\n\n";
     AppendKeys(out, tree.Root());
-    return out;
+    return form == RegFileForm{} ? out : ConvertRegFile(out, form);
+}
+
+std::string ConvertRegFile(std::string_view text, RegFileForm form) {
+    // Every line break of a file SerializeRegFile wrote ends a line: texts that hold one are
+    // written as hex(1), names that hold one with the \n escape.
+    std::string lines;
+    if (form.crlf) {
+        lines.reserve(text.size() + text.size() / 16);
+        for (char c : text) {
+            if (c == '\n') lines += '\r';
+            lines += c;
+        }
+        text = lines;
+    }
+    switch (form.encoding) {
+        case RegFileEncoding::Utf8:
+            return std::string(text);
+        case RegFileEncoding::Utf8WithBom:
+            return "\xEF\xBB\xBF" + std::string(text);
+        case RegFileEncoding::Utf16Le:
+            return "\xFF\xFE" + Utf8ToUtf16Le(text);
+    }
+    return std::string(text);
 }
 
 std::vector<bool> ApplyRegOps(RegTree& tree, const std::vector<RegOp>& ops, bool& changed) {

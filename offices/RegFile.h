@@ -17,8 +17,9 @@ namespace voldrane {
 using platform::RegOp;
 using platform::RegValue;
 
-// Names of keys and values compare like the registry compares them: without regard to the
-// case of ASCII letters. Ordering is by the upper-cased bytes.
+// Names of keys and values compare like the registry compares them: without regard to case,
+// with the registry's upper case of every letter (RegUpcase: "BÜRO" is "büro"). Ordering is by
+// the upper-cased characters.
 int CompareRegNames(std::string_view a, std::string_view b);
 bool EqualRegNames(std::string_view a, std::string_view b);
 
@@ -87,6 +88,21 @@ struct RegLineIssue {
 
 enum class RegFileVersion { Regedit5, Regedit4 };
 
+// How a file's text is stored: what the registry editor writes (UTF-16LE with its byte-order
+// mark, CRLF) or what text tools on Linux read (UTF-8).
+enum class RegFileEncoding { Utf8, Utf8WithBom, Utf16Le };
+
+struct RegFileForm {
+    RegFileEncoding encoding = RegFileEncoding::Utf8;
+    bool crlf = false;
+    bool operator==(const RegFileForm&) const = default;
+};
+
+// What `regedit /E` writes, and the only form every registry editor imports as it was meant:
+// it reads a file without a UTF-16 byte-order mark in the ANSI code page, and ignores one
+// with a UTF-8 byte-order mark.
+inline constexpr RegFileForm kRegeditForm{RegFileEncoding::Utf16Le, true};
+
 // Unreadable lines listed in a parse result; the rest are only counted.
 inline constexpr size_t kMaxListedRegIssues = 100;
 
@@ -97,25 +113,35 @@ struct RegParseResult {
     int firstDeletionLine = 0;         // of the first "[-KEY]" or "NAME"=- line; 0: none
     bool hasHeader = false;            // the first line names a registry editor format
     RegFileVersion version = RegFileVersion::Regedit5;
+    // The form the file was found in, for writing it back the same way. A REGEDIT4 file in the
+    // ANSI code page gets the registry editor's form: the ANSI code page cannot hold every
+    // text.
+    RegFileForm form;
 };
 
 // Reads a .reg file as the registry editor and other tools write it: UTF-8 (with or without
-// BOM) or UTF-16 with BOM; "Windows Registry Editor Version 5.00" or "REGEDIT4"; ';'
-// comments; "@" default values; quoted texts, dword: and hex(N): data with '\' line
-// continuations; "[-KEY]" and "NAME"=- deletions. Never fails: lines it cannot read are
-// listed (the first kMaxListedRegIssues), counted and skipped. Time is linear in the size of
-// the file, whatever the order of its keys or the number of values in one key, and memory a
-// small multiple of it.
+// BOM) or UTF-16 with BOM; "Windows Registry Editor Version 5.00" or "REGEDIT4" (whose texts,
+// unless the file is UTF-16, are in the ANSI code page: Windows-1252); ';' comments; "@"
+// default values; quoted texts with the escapes \\, \", \n and \r; dword: and hex(N): data
+// with '\' line continuations; "[-KEY]" and "NAME"=- deletions. A byte that is not UTF-8 in a
+// UTF-8 file is taken as Windows-1252: no text read holds bytes that are not UTF-8. Never
+// fails: lines it cannot read are listed (the first kMaxListedRegIssues), counted and skipped.
+// Time is linear in the size of the file, whatever the order of its keys or the number of
+// values in one key, and memory a small multiple of it.
 RegParseResult ParseRegFile(std::string_view bytes);
 
 // The unreadable lines of a parse as "FILE:LINE: reason" lines: the listed ones, then how
 // many more there are.
 std::string DescribeRegIssues(std::string_view file, const RegParseResult& result);
 
-// The tree as a UTF-8 .reg file (version 5.00 header, LF line ends). Parents come before
-// their children; hive roots get a section only when they hold values. Texts that the
-// quoted form cannot carry (control characters, invalid UTF-8) are written as hex(1).
-std::string SerializeRegFile(const RegTree& tree);
+// The tree as a .reg file in `form` (version 5.00 header, a blank line after each section).
+// Parents come before their children; hive roots get a section only when they hold values.
+// Texts with control characters other than tab are written as hex(1), which every registry
+// editor reads back as they were; bytes that are not UTF-8 are taken as Windows-1252.
+std::string SerializeRegFile(const RegTree& tree, RegFileForm form = {});
+
+// A .reg file that SerializeRegFile wrote in the default form (UTF-8, LF), converted to `form`.
+std::string ConvertRegFile(std::string_view text, RegFileForm form);
 
 // Applies `ops` to the current user's hive of `tree`, with the rules of
 // IRegistryStore::Apply. `changed` tells whether the tree differs afterwards.

@@ -75,8 +75,9 @@ class IRegistryStore {
     // changes; empty when the store is not one file.
     virtual std::string FilePath() const { return {}; }
 
-    // The whole store as a registry editor (.reg) file. False with `error` when it cannot be
-    // read.
+    // The whole store as a registry editor (.reg) file, in UTF-8 with LF line ends (as
+    // SerializeRegFile writes it by default; `voldranectl export` converts it to the registry
+    // editor's own form). False with `error` when it cannot be read.
     virtual bool Export(std::string& text, std::string* error) {
         text.clear();
         if (error) *error = "this store cannot be exported";

@@ -11,7 +11,7 @@ build_pkgs=(cmake ninja-build g++ pkg-config clang-format
 test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     dbus python3 python3-dbus python3-gi python3-dbusmock python3-xlib network-manager
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
-    clang libclang-rt-14-dev bash-completion)
+    clang libclang-rt-14-dev bash-completion wine wine64)
 package_pkgs=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db bash-completion
     zsh)
 

@@ -189,6 +189,51 @@ TEST_F(FileStoreTest, ParsesOnceAndSeesOtherWriters) {
     EXPECT_TRUE(diagnostics.str().empty());
 }
 
+// A store copied from Windows (regedit /E: UTF-16LE, CRLF) stays in that form when it is
+// written, and so does a UTF-8 one; a REGEDIT4 file, whose ANSI code page cannot hold every
+// text, takes the registry editor's form. Other programs' data is read and written back as
+// the registry editor reads it.
+TEST_F(FileStoreTest, AStoreIsWrittenBackInTheFormItWasFoundIn) {
+    const std::string office =
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\1]\n"
+        "\"Office Name\"=\"Zürich Büro – 2F\"\n";
+    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\n\"Note\"=\"Line1\\nLine2\"\n";
+    const std::string text = "Windows Registry Editor Version 5.00\n\n" + office + "\n" + other;
+    const std::string ansi = "REGEDIT4\n\n" + office.substr(0, office.find("Z")) +
+                             "Z\xFCrich B\xFCro \x96 2F\"\n\n" + other;
+    const struct {
+        std::string bytes;
+        RegFileForm form;
+    } cases[] = {
+        {ConvertRegFile(text, kRegeditForm), kRegeditForm},
+        {text, {RegFileEncoding::Utf8, false}},
+        {ConvertRegFile(text, {RegFileEncoding::Utf8, true}), {RegFileEncoding::Utf8, true}},
+        {ansi, kRegeditForm},
+    };
+    ASSERT_EQ(mkdir((root + "/config").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 12));
+        WriteFileText(path, c.bytes);
+        RegFileStore store(path, &diagnostics);
+        CRegistry reg(store);
+        ASSERT_TRUE(SaveOffice(reg, Office("2", "b")));
+        const RegParseResult r = ParseRegFile(ReadFile(path));
+        EXPECT_TRUE(r.issues.empty());
+        EXPECT_EQ(r.form, c.form) << c.bytes.substr(0, 12);
+        const COfficeList list = Load(store);
+        ASSERT_EQ(list.GetSize(), 2);
+        EXPECT_EQ(list.ElementAt(0).m_strOfficeName, "Zürich Büro – 2F");
+        EXPECT_TRUE(IsWhole(list.ElementAt(1), "b"));
+        const RegKey* key = FindUserKey(r.tree, "Software\\Other");
+        ASSERT_NE(key, nullptr);
+        const RegNamedValue* note = key->FindValue("Note");
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(std::string(note->value.data.begin(), note->value.data.end()), "Line1\nLine2");
+    }
+    EXPECT_TRUE(diagnostics.str().empty()) << diagnostics.str();
+}
+
 // A load sees one state of the file: a rewrite by another process waits for its end, so no
 // office can come in half old and half new.
 TEST_F(FileStoreTest, ALoadSeesOneStateOfTheFile) {

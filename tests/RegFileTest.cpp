@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "offices/RegFile.h"
+#include "offices/RegText.h"
 
 namespace voldrane {
 namespace {
@@ -51,10 +52,9 @@ TEST(RegFile, EveryValueFormSurvivesTheFile) {
         {"quotes and backslashes", Text("C:\\x\\\"q\" \\\\ end\\")},
         {"tab inside", Text("a\tb")},
         {"line break", Text("first\r\nsecond")},
-        {"not UTF-8", Text("caf\xE9 \xFF\xC3")},
+        {"not UTF-8", Text("caf\xC3\xA9 \xC3\xBF\xC3\x83")},
         {"zero byte inside", Text(std::string("a\0b", 3))},
         {"accents and emoji", Text("Büro 東京 \xF0\x9F\x96\xA8")},
-        {"looks like a surrogate", Text("\xED\xB2\x80")},
         {"dword zero", Dword(0)},
         {"dword max", Dword(0xFFFFFFFF)},
         {"binary empty", Bytes(kRegBinary, {})},
@@ -136,7 +136,7 @@ TEST(RegFile, ReadsOddButValidHandWrittenSyntax) {
         "   ; an indented comment\r\n"
         "[HKCU\\Software\\Kestamor\\Voldrane\\Offices\\B]   \r\n"
         "  \"Office Name\"  =  \"Branch\"\r\n"
-        "\"Path\"=\"C:\\tmp\\new\"  ; a comment after a value\r\n"
+        "\"Path\"=\"C:\\tmp\\bin\"  ; a comment after a value\r\n"
         "@=dword:1F\r\n"
         "\"Bin\"=HEX:01, 2,\\\r\n"
         "    ff,\\\r\n"
@@ -160,7 +160,7 @@ TEST(RegFile, ReadsOddButValidHandWrittenSyntax) {
     EXPECT_TRUE(r.hasHeader);
     const std::string b = "SOFTWARE\\KESTAMOR\\Voldrane\\Offices\\b";
     EXPECT_EQ(ValueAt(r.tree, b, "Office Name")->data, Text("Branch, renamed").data);
-    EXPECT_EQ(ValueAt(r.tree, b, "Path")->data, Text("C:\\tmp\\new").data);
+    EXPECT_EQ(ValueAt(r.tree, b, "Path")->data, Text("C:\\tmp\\bin").data);
     EXPECT_EQ(*ValueAt(r.tree, b, ""), Dword(0x1F));
     EXPECT_EQ(*ValueAt(r.tree, b, "Bin"), Bytes(kRegBinary, {1, 2, 0xFF, 0x0A}));
     EXPECT_EQ(*ValueAt(r.tree, b, "Expand"), Bytes(kRegExpandSz, {0x41, 0, 0, 0}));
@@ -209,6 +209,186 @@ TEST(RegFile, ReadsRegeditUtf16AndRegedit4) {
     ASSERT_TRUE(r4.issues.empty());
     EXPECT_EQ(r4.version, RegFileVersion::Regedit4);
     EXPECT_EQ(*ValueAt(r4.tree, "K", "n"), Text("Hi"));
+}
+
+// UTF-16LE bytes of `s`, as the registry editor writes texts.
+std::string Wide(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+// What `regedit /E` writes, byte for byte, and what it reads back as it was meant: the
+// registry editor reads a file without a UTF-16 byte-order mark in the ANSI code page.
+TEST(RegFile, WritesAndKeepsTheRegistryEditorsForm) {
+    RegTree tree;
+    bool changed;
+    const std::string key = "SOFTWARE\\Kestamor\\Voldrane\\Offices\\東京";
+    ApplyRegOps(tree,
+                {{RegOp::CreateKey, key, {}, {}},
+                 {RegOp::SetValue, key, "Office Name", Text("Zürich Büro – 2F")},
+                 {RegOp::SetValue, key, "Default Printer", Text("L1\nL2")},
+                 {RegOp::SetValue, key, "Not UTF-8", Text("caf\xE9 \x80")}},
+                changed);
+    const std::string expected =
+        "\xFF\xFE" + Wide(
+                         u"Windows Registry Editor Version 5.00\r\n\r\n"
+                         u"[HKEY_CURRENT_USER\\SOFTWARE]\r\n\r\n"
+                         u"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor]\r\n\r\n"
+                         u"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane]\r\n\r\n"
+                         u"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices]\r\n\r\n"
+                         u"[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\東京]\r\n"
+                         u"\"Office Name\"=\"Zürich Büro – 2F\"\r\n"
+                         u"\"Default Printer\"=hex(1):4c,00,31,00,0a,00,4c,00,32,00,00,00\r\n"
+                         u"\"Not UTF-8\"=\"café €\"\r\n\r\n");
+    const std::string written = SerializeRegFile(tree, kRegeditForm);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(ConvertRegFile(SerializeRegFile(tree), kRegeditForm), expected);
+
+    // Read back in that form, and the form is known, so a store copied from Windows is
+    // written back the way it came; so are UTF-8 files, with their line ends.
+    const RegParseResult back = ParseRegFile(written);
+    EXPECT_TRUE(back.issues.empty());
+    EXPECT_EQ(back.form, kRegeditForm);
+    EXPECT_EQ(*ValueAt(back.tree, key, "Office Name"), Text("Zürich Büro – 2F"));
+    EXPECT_EQ(*ValueAt(back.tree, key, "Default Printer"), Text("L1\nL2"));
+    EXPECT_EQ(*ValueAt(back.tree, key, "Not UTF-8"), Text("café €"));
+    const std::string utf8 = SerializeRegFile(back.tree);
+    const std::pair<std::string, RegFileForm> forms[] = {
+        {utf8, {RegFileEncoding::Utf8, false}},
+        {ConvertRegFile(utf8, {RegFileEncoding::Utf8, true}), {RegFileEncoding::Utf8, true}},
+        {"\xEF\xBB\xBF" + utf8, {RegFileEncoding::Utf8WithBom, false}},
+        {written.substr(2), kRegeditForm},  // UTF-16LE that lost its byte-order mark
+    };
+    for (const auto& [bytes, form] : forms) {
+        const RegParseResult r = ParseRegFile(bytes);
+        EXPECT_EQ(r.form, form) << bytes.substr(0, 8);
+        EXPECT_EQ(SerializeRegFile(r.tree, r.form), form == kRegeditForm ? written : bytes);
+    }
+}
+
+// The registry editor writes line breaks in texts as \n and \r, and reads them so; data that
+// passes through this program means to it what it meant before.
+TEST(RegFile, ReadsTheRegistryEditorsEscapes) {
+    const std::string file = "\xFF\xFE" + Wide(
+                                              u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                              u"[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                                              u"\"Lines\"=\"Line1\\nLine2\\r\\nLine3\"\r\n"
+                                              u"\"Two\\nlines\"=\"x\"\r\n"
+                                              u"\"Path\"=\"C:\\\\new\\\\\\\"q\\\"\"\r\n"
+                                              u"\"Hand\"=\"C:\\tmp\\x\"\r\n\r\n");
+    const RegParseResult r = ParseRegFile(file);
+    ASSERT_TRUE(r.issues.empty()) << r.issues.front().reason;
+    EXPECT_EQ(*ValueAt(r.tree, "Software\\Other", "Lines"), Text("Line1\nLine2\r\nLine3"));
+    EXPECT_EQ(*ValueAt(r.tree, "Software\\Other", "Two\nlines"), Text("x"));
+    EXPECT_EQ(*ValueAt(r.tree, "Software\\Other", "Path"), Text("C:\\new\\\"q\""));
+    // A backslash before any other letter stands for itself, as in a path written by hand.
+    EXPECT_EQ(*ValueAt(r.tree, "Software\\Other", "Hand"), Text("C:\\tmp\\x"));
+
+    // Rewritten, every value reads back the same, and a name with a line break stays on its
+    // line.
+    const std::string again = SerializeRegFile(r.tree);
+    EXPECT_NE(again.find("\n\"Two\\nlines\"=\"x\"\n"), std::string::npos) << again;
+    const RegParseResult back = ParseRegFile(again);
+    ASSERT_TRUE(back.issues.empty()) << back.issues.front().reason;
+    for (const char* name : {"Lines", "Two\nlines", "Path", "Hand"})
+        EXPECT_EQ(*ValueAt(back.tree, "Software\\Other", name),
+                  *ValueAt(r.tree, "Software\\Other", name))
+            << name;
+}
+
+// REGEDIT4 files are in the ANSI code page (Windows-1252 here): their texts are read as such,
+// the ANSI data of hex(2) and hex(7) becomes the UTF-16 the registry holds, and nothing that
+// is written back is invalid UTF-8 or UTF-16.
+TEST(RegFile, ReadsRegedit4InTheAnsiCodePage) {
+    const std::string file =
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Z\xFCrich]\r\n"
+        "\"Office Name\"=\"Z\xFCrich B\xFCro \x96 2F \x80\"\r\n"
+        "\"Hex\"=hex(1):fc,00\r\n"
+        "\"Expand\"=hex(2):25,fc,25,00\r\n"
+        "\"Multi\"=hex(7):e9,00,00\r\n";
+    const RegParseResult r = ParseRegFile(file);
+    ASSERT_TRUE(r.issues.empty()) << r.issues.front().reason;
+    EXPECT_EQ(r.version, RegFileVersion::Regedit4);
+    const std::string key = "Software\\Zürich";
+    ASSERT_NE(FindUserKey(r.tree, key), nullptr);
+    EXPECT_EQ(FindUserKey(r.tree, key)->name, "Zürich");
+    EXPECT_EQ(*ValueAt(r.tree, key, "Office Name"), Text("Zürich Büro – 2F €"));
+    EXPECT_EQ(*ValueAt(r.tree, key, "Hex"), Text("ü"));
+    EXPECT_EQ(*ValueAt(r.tree, key, "Expand"),
+              Bytes(kRegExpandSz, {0x25, 0, 0xFC, 0, 0x25, 0, 0, 0}));
+    EXPECT_EQ(*ValueAt(r.tree, key, "Multi"), Bytes(kRegMultiSz, {0xE9, 0, 0, 0, 0, 0}));
+    // Written back in the registry editor's form: the ANSI code page cannot hold every text.
+    EXPECT_EQ(r.form, kRegeditForm);
+    const std::string written = SerializeRegFile(r.tree, r.form);
+    ASSERT_EQ(written.substr(0, 2), "\xFF\xFE");
+    bool highBefore = false;
+    for (size_t i = 2; i + 1 < written.size(); i += 2) {
+        const unsigned unit = static_cast<unsigned char>(written[i]) |
+                              static_cast<unsigned char>(written[i + 1]) << 8;
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
+        ASSERT_EQ(low, highBefore) << "a lone surrogate at byte " << i;
+        highBefore = high;
+    }
+    ASSERT_FALSE(highBefore);
+    EXPECT_NE(written.find(Wide(u"\"Office Name\"=\"Zürich Büro – 2F €\"\r\n")), std::string::npos);
+
+    // A UTF-8 file with a byte that is not UTF-8 (a hand edit in Latin-1) reads it the same way,
+    // and so does a store of an earlier version, which wrote such a byte as a lone surrogate.
+    const RegParseResult latin = ParseRegFile(
+        "Windows Registry Editor Version 5.00\n\n[HKCU\\K]\n\"n\"=\"B\xFCro \xC3\xA9\"\n"
+        "\"old\"=hex(1):fc,dc,80,dc,41,00,00,00\n");
+    EXPECT_EQ(*ValueAt(latin.tree, "K", "n"), Text("Büro é"));
+    EXPECT_EQ(*ValueAt(latin.tree, "K", "old"), Text("ü€A"));
+}
+
+// Names compare as the registry compares them, letters outside ASCII too; only letters that
+// pair with one other letter match ("ı" is not "I"), as the registry of Wine and Windows
+// folds them.
+TEST(RegFile, NamesCompareAsTheRegistryComparesThem) {
+    for (const auto& [a, b] : {std::pair{"BÜRO", "büro"},
+                               {"ΣΟΦΊΑ", "σοφία"},
+                               {"МОСКВА", "москва"},
+                               {"Ɐ", "ɐ"},
+                               {"Ⱥ", "ⱥ"},
+                               {"ŸÀ", "ÿà"}}) {
+        EXPECT_TRUE(EqualRegNames(a, b)) << a << " " << b;
+        EXPECT_EQ(CompareRegNames(a, b), 0) << a << " " << b;
+        EXPECT_EQ(RegFoldedName(b), RegFoldedName(a)) << a << " " << b;
+    }
+    for (const auto& [a, b] : {std::pair{"I", "ı"},
+                               {"S", "ſ"},
+                               {"ß", "SS"},
+                               {"Σ", "ς"},
+                               {"BÜRO", "BURO"},
+                               {"büro", "büro "}}) {
+        EXPECT_FALSE(EqualRegNames(a, b)) << a << " " << b;
+        EXPECT_EQ(CompareRegNames(a, b), -CompareRegNames(b, a)) << a << " " << b;
+    }
+    EXPECT_LT(CompareRegNames("büro", "BÜRO2"), 0);
+    EXPECT_LT(CompareRegNames("Z", "ä"), 0);
+
+    // In a file, in the operations, and in a key with enough subkeys to be searched by index.
+    std::string file = "Windows Registry Editor Version 5.00\n\n";
+    for (int i = 0; i < 40; ++i) file += "[HKCU\\Offices\\K" + std::to_string(i) + "]\n";
+    file += "[HKCU\\Offices\\BÜRO]\n\"Office Name\"=\"first\"\n";
+    file += "[HKCU\\Offices\\büro]\n\"office name\"=\"second\"\n";
+    file += "[HKCU\\Offices\\ΣΟΦΊΑ]\n[HKCU\\offices\\σοφία]\n";
+    const RegParseResult r = ParseRegFile(file);
+    const auto names = ListUserSubKeys(r.tree, "OFFICES");
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), 42u);
+    EXPECT_EQ(*ValueAt(r.tree, "offices\\Büro", "OFFICE NAME"), Text("second"));
+    bool changed = false;
+    RegTree tree = r.tree;
+    EXPECT_EQ(ApplyRegOps(tree, {{RegOp::CreateNewKey, "Offices\\bÜro", {}, {}}}, changed),
+              std::vector<bool>{false});
+    EXPECT_TRUE(ApplyRegOps(tree, {{RegOp::DeleteKey, "Offices\\σοφία", {}, {}}}, changed)[0]);
+    EXPECT_EQ(ListUserSubKeys(tree, "Offices")->size(), 41u);
 }
 
 TEST(RegFile, ReportsUnreadableLinesAndKeepsTheRest) {

@@ -157,9 +157,18 @@ check "default office clear again" 0 "$V" set default-office --clear
 check "set nothing" 2 "$V" set
 
 # export and import.
-check "export" 0 "$V" export
-expect "export is the store" [ "$out" = "$(cat "$STORE")" ]
-check "export file" 0 "$V" export "$T/out.reg" && expect "export file is the store" cmp -s "$T/out.reg" "$STORE"
+# export writes what the registry editor writes (UTF-16LE with its byte-order mark, CRLF): the
+# only form it imports without garbling every text that is not ASCII.
+regedit_form() {  # regedit_form FILE: the store's text in the registry editor's form?
+    $PY - "$1" "$STORE" <<'EOF'
+import sys
+got, store = (open(f, 'rb').read() for f in sys.argv[1:])
+sys.exit(0 if got == b'\xff\xfe' + store.replace(b'\n', b'\r\n').decode().encode('utf-16-le') else 1)
+EOF
+}
+check "export" 0 bash -c '"$0" export >"$1"' "$V" "$T/stdout.reg"
+expect "export is the store, as regedit writes it" regedit_form "$T/stdout.reg"
+check "export file" 0 "$V" export "$T/out.reg" && expect "export file is the store, as regedit writes it" regedit_form "$T/out.reg"
 check "import own export" 0 "$V" import "$T/out.reg"
 expect "import reports the count" [ "$out" = "Added 2 offices" ]
 expect "import adds under new keys" [ "$(json 'len(set(o["Key"] for o in d))')" -eq 4 ]
@@ -219,6 +228,23 @@ printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"x"="y"\n' >"$T/other.
 check "import no offices" 2 "$V" import "$T/other.reg"
 check "import missing" 2 "$V" import "$T/missing.reg"
 expect "failed imports change nothing" cmp -s "$STORE" "$T/before"
+
+# A REGEDIT4 file, as an older registry editor exported it: texts in the ANSI code page.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kestamor\\Voldrane\\Offices\\1]\r\n"Office Name"="Z\xfcrich B\xfcro \x96 2F"\r\n"Default Printer"="M\xfcller \x80"\r\n' >"$T/ansi.reg"
+for v in "IP Address" "Subnet Mask" "Default Gateway" "DHCP Server" "DNS Server 1" "DNS Server 2" "WINS Server"; do
+    printf '"%s"="0.0.0.0"\r\n' "$v" >>"$T/ansi.reg"
+done
+check "import REGEDIT4" 0 "$V" import "$T/ansi.reg"
+expect "REGEDIT4: texts from Windows-1252" [ "$(json '[(o["Office Name"], o["Default Printer"]) for o in d][-1]')" = "('Zürich Büro – 2F', 'Müller €')" ]
+check "remove REGEDIT4 office" 0 "$V" remove "$(json 'd[-1]["Key"]')"
+
+# Key names compare as the registry compares them, letters outside ASCII too.
+cp "$STORE" "$T/before"
+printf '\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\BÜRO]\n"Office Name"="Büro"\n' >>"$STORE"
+check "edit by a key in other case" 0 "$V" edit büro --printer "P2"
+expect "one office BÜRO" [ "$(json '[(o["Key"], o["Default Printer"]) for o in d if o["Office Name"] == "Büro"]')" = "[('BÜRO', 'P2')]" ]
+check "remove by a key in other case" 0 "$V" remove bÜrO
+expect "BÜRO gone" [ "$(json 'len([o for o in d if o["Office Name"] == "Büro"])')" -eq 0 ]
 
 # A store that cannot be read or written: exit 3 with the OS's reason.
 mkdir -p "$T/dir-store/Kestamor/Voldrane.reg"

@@ -235,6 +235,7 @@ bool RegFileStore::Refresh(std::string* error) {
             if (m_cacheFd >= 0) close(m_cacheFd);
             m_cacheFd = -1;
             m_tree = RegTree();
+            m_form = RegFileForm();
             m_fileExists = false;
             m_hasIssues = false;
             m_original.clear();
@@ -276,6 +277,7 @@ bool RegFileStore::Refresh(std::string* error) {
     m_cacheFd = fd;
     m_identity = Identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
     m_tree = std::move(parsed.tree);
+    m_form = parsed.form;
     m_fileExists = true;
     m_hasIssues = !parsed.issues.empty();
     if (m_hasIssues) {
@@ -395,7 +397,8 @@ RegApplyResult RegFileStore::Apply(const std::vector<RegOp>& ops) {
     // and read again from the untouched file.
     result.succeeded = ApplyRegOps(m_tree, ops, changed);
     if (!changed) return result;
-    if ((m_hasIssues && !KeepBackup(&error)) || !WriteFile(SerializeRegFile(m_tree), &error)) {
+    if ((m_hasIssues && !KeepBackup(&error)) ||
+        !WriteFile(SerializeRegFile(m_tree, m_form), &error)) {
         m_cacheValid = false;
         return fail(error);
     }

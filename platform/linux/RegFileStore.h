@@ -16,14 +16,15 @@ namespace voldrane::platform::linux_os {
 //
 // Every change is one durable replacement of the file (temp file in the same folder, fsync,
 // rename, fsync of the folder), made under an exclusive flock on "<file>.lock" beside it;
-// reads take the same lock shared. The parsed file is kept while its size, modification
-// time and inode stay the same, so reads cost a stat, not a parse. A file with lines that
-// cannot be read is used for what can be read; those lines are reported once (to
-// `diagnostics`), and the original is kept as "<file>.bak-<UTC time>" before it is first
-// rewritten. When the file cannot be written the operation fails with the OS's reason and
-// the file stays as it was. A store that is a link is replaced where the link leads. Neither
-// reads nor writes wait longer than the lock wait for another process's lock: then they fail
-// and name that process.
+// reads take the same lock shared. The file is written back in the form it was found in (a
+// file copied from Windows stays UTF-16LE with CRLF line ends); a new one is UTF-8. The
+// parsed file is kept while its size, modification time and inode stay the same, so reads
+// cost a stat, not a parse. A file with lines that cannot be read is used for what can be
+// read; those lines are reported once (to `diagnostics`), and the original is kept as
+// "<file>.bak-<UTC time>" before it is first rewritten. When the file cannot be written the
+// operation fails with the OS's reason and the file stays as it was. A store that is a link
+// is replaced where the link leads. Neither reads nor writes wait longer than the lock wait
+// for another process's lock: then they fail and name that process.
 class RegFileStore final : public IRegistryStore {
   public:
     // Long enough for any other writer's fsync on a slow disk; short enough not to look hung.
@@ -90,6 +91,7 @@ class RegFileStore final : public IRegistryStore {
     int m_cacheFd = -1;  // kept open so that its inode number cannot be reused meanwhile
     Identity m_identity;
     voldrane::RegTree m_tree;
+    voldrane::RegFileForm m_form;  // the file's, kept for writing it back
     bool m_hasIssues = false;
     std::string m_original;  // the file's bytes while it has unreadable lines
     Identity m_reported;     // the file whose unreadable lines were reported last

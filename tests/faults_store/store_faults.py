@@ -6,6 +6,7 @@ and file systems, hostile values. Each scenario prints its figures on lines star
 usage: store_faults.py SCENARIO --voldranectl PATH --driver PATH
 """
 import argparse
+import codecs
 import json
 import os
 import random
@@ -714,7 +715,7 @@ HOSTILE_NAMES = [
     b"a" * 1023,  # the longest text that reads back
     b"b" * 1024,  # one more: reads as absent
     b"c" * 100000,
-    b"\x80" * 1000,  # continuation bytes with nothing to continue
+    b"\x80" * 1000,  # continuation bytes with nothing to continue: 1000 "€", too long
     b"\xff\xfe bad \xc3( UTF-8 \xed\xa0\x80 surrogate",
     b"line1\nline2\ttab\x07bell\x1b[31mred\x7f",
     b'He said "hi" \\\\server\\share\\ C:\\path\\',
@@ -754,6 +755,20 @@ def tray_menu(box):
     return json.loads(r.stdout), seconds
 
 
+def _windows_1252(error):
+    bad = error.object[error.start:error.end]
+    return "".join(bytes([b]).decode("cp1252", errors="ignore") or chr(b) for b in bad), error.end
+
+
+codecs.register_error("windows-1252", _windows_1252)
+
+
+def as_read(data):
+    """The text of bytes as the store reads them: UTF-8, and a byte that is not UTF-8 taken as
+    Windows-1252 (its five undefined bytes as the control characters of the same number)."""
+    return data.decode("utf-8", errors="windows-1252")
+
+
 def readable(hexvalue):
     """What a value reads back as: texts of more than 1023 bytes read as absent."""
     return hexvalue if len(hexvalue) // 2 <= 1023 else ""
@@ -767,13 +782,13 @@ def scenario_hostile():
         printer = HOSTILE_NAMES[-1 - i]
         r = subprocess.run([ARGS.voldranectl.encode(), b"add", b"--name", name, b"--printer",
                             printer], env=box.env, capture_output=True)
-        if max(len(name), len(printer)) <= 1023:
+        if max(len(as_read(name).encode()), len(as_read(printer).encode())) <= 1023:
             expect(r.returncode == 0, f"add hostile {i}: {r.returncode} {r.stderr[-300:]!r}")
             continue
         # It would be stored, but come back empty: refused, and written by hand instead.
         expect(r.returncode == 2 and b"at most 1023 bytes" in r.stderr,
                f"add of a text too long to read back: {r.returncode} {r.stderr[-300:]!r}")
-        too_long.append(name if len(name) > 1023 else printer)
+        too_long.append(name if len(as_read(name).encode()) > 1023 else printer)
     with open(box.path, "ab") as f:
         for n, text in enumerate(too_long):
             f.write(b"\n[HKEY_CURRENT_USER\\SOFTWARE\\Kestamor\\Voldrane\\Offices\\LONG%d]\n" % n)
@@ -807,7 +822,7 @@ def scenario_hostile():
     expect(not state["issues"], f"hand-written keys: {state['issues'][:3]}")
     names = {k: v.get("Office Name") for k, v in state["offices"].items()}
     for n, key in enumerate(HOSTILE_KEYS):
-        shown = key.encode("utf-8", "surrogateescape").decode("utf-8", "replace")  # as in JSON
+        shown = as_read(key.encode("utf-8", "surrogateescape"))
         expect(names.get(shown) == f'Key {n} \\ "q" \\x', f"hand-written key {key!r}: "
                f"{names.get(shown)!r}")
     state, _ = tray_menu(box)
