@@ -306,45 +306,6 @@ TEST_F(ConfigDialogTest, DeletingTheMiddleOfThreeShiftsEveryPosition) {
     EXPECT_EQ(host->noOffices, 0);
 }
 
-TEST_F(ConfigDialogTest, DeletionKeepsTheCurrentOfficeMarked) {
-    struct Case {
-        int current;
-        const char* deleted;
-        int after;
-    };
-    // Behind the deleted office: one place up. The deleted office itself: none.
-    for (const Case c : {Case{2, "B", 1}, Case{0, "B", 0}, Case{1, "B", -1}, Case{-1, "A", -1}}) {
-        Fresh();
-        Seed({{"3FF36300", "A"}, {"3FF36301", "B"}, {"3FF36302", "C"}});
-        host->currentOffice = c.current;
-        prompt.Answer(true);
-        RunConfig([&](QWidget* config) {
-            ClickEntry(config, c.deleted);
-            Click(config, "delete");
-            Click(config, "close");
-        });
-        EXPECT_EQ(host->currentOffice, c.after) << c.current;
-        EXPECT_TRUE(host->selected.empty()) << "deleting applies nothing";
-    }
-}
-
-TEST_F(ConfigDialogTest, DeletingTheLastOfficeShowsThatThereAreNone) {
-    Seed({{"3FF36300", "Zurich"}});
-    host->currentOffice = 0;
-    prompt.Answer(true);
-    RunConfig([&](QWidget* config) {
-        ClickEntry(config, "Zurich");
-        Click(config, "delete");
-        EXPECT_TRUE(Entries(config).isEmpty());
-        EXPECT_FALSE(Enabled(config, "delete"));
-        Click(config, "close");
-    });
-    EXPECT_EQ(host->noOffices, 1);
-    EXPECT_EQ(host->currentOffice, -1);
-    EXPECT_TRUE(Stored().empty());
-    EXPECT_GE(host->officesChanged, 1);
-}
-
 TEST_F(ConfigDialogTest, CloseStoresTheSwitchWhileEscapeAndTheCloseBoxDoNot) {
     struct Case {
         bool before;
@@ -428,37 +389,6 @@ TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown[0].text.find("Not a directory"), std::string::npos)
         << prompt.shown[0].text;
-}
-
-TEST_F(ConfigDialogTest, FollowAndNotifyAreStoredByCloseOnlyWhenTheUserChangedThem) {
-    Seed({{"3FF36300", "Zurich"}});
-    auto toggle = [](QWidget* config, const char* name) {
-        auto* check = Child<QCheckBox>(config, name);
-        check->setFocus();
-        QTest::keyClick(check, Qt::Key_Space);
-    };
-    RunConfig([&](QWidget* config) {
-        EXPECT_FALSE(Child<QCheckBox>(config, "followNetwork")->isChecked());
-        EXPECT_TRUE(Child<QCheckBox>(config, "notify")->isChecked());
-        toggle(config, "followNetwork");
-        QTest::keyClick(config, Qt::Key_Escape);
-    });
-    EXPECT_FALSE(ReadFollowNetwork(host->registry));
-    RunConfig([&](QWidget* config) {
-        OtherWriter other = Other();
-        ASSERT_TRUE(WriteNotify(other.registry, false));  // voldranectl set notify off
-        toggle(config, "followNetwork");
-        Click(config, "close");
-    });
-    EXPECT_TRUE(ReadFollowNetwork(host->registry));
-    EXPECT_FALSE(ReadNotify(host->registry)) << "the box left as shown stores nothing";
-    RunConfig([&](QWidget* config) {
-        EXPECT_TRUE(Child<QCheckBox>(config, "followNetwork")->isChecked());
-        EXPECT_FALSE(Child<QCheckBox>(config, "notify")->isChecked());
-        toggle(config, "notify");
-        Click(config, "close");
-    });
-    EXPECT_TRUE(ReadNotify(host->registry));
 }
 
 TEST_F(ConfigDialogTest, InPlaceLabelEditsGoBackToTheOfficeName) {
@@ -616,34 +546,6 @@ TEST_F(ConfigDialogTest, AnEditOfAnOfficeRemovedMeanwhileSaysSoAndBringsNothingB
     EXPECT_EQ(Names(), std::vector<std::string>{"Berlin"});
     EXPECT_EQ(host->selected, std::vector<int>{0});
     EXPECT_EQ(host->currentOffice, 0) << "the applied office moved up one place";
-}
-
-TEST_F(ConfigDialogTest, CloseKeepsTheSwitchAnotherProgramStoredUnlessTheUserChangedIt) {
-    struct Case {
-        bool shown;   // the frame's switch when the window opens (off: an office chosen)
-        bool toggle;  // the user clicks the check box
-        uint32_t stored;
-    };
-    for (const Case c : {Case{true, false, 0u}, Case{false, true, 1u}}) {
-        SCOPED_TRACE(c.toggle ? "switched on by the user" : "left as shown");
-        Fresh();
-        Seed({{"3FF36300", "Zurich"}});
-        host->autoDetect = c.shown;
-        RunConfig([&](QWidget* config) {
-            {
-                OtherWriter other = Other();  // voldranectl set auto-detect off
-                ASSERT_TRUE(other.registry.CreateKey(kAppKey));
-                ASSERT_TRUE(WriteAutoDetect(other.registry, false));
-            }
-            if (c.toggle) {
-                auto* check = Child<QCheckBox>(config, "autoDetect");
-                check->setFocus();
-                QTest::keyClick(check, Qt::Key_Space);
-            }
-            Click(config, "close");
-        });
-        EXPECT_EQ(StoredAutoDetect(), std::optional<uint32_t>(c.stored));
-    }
 }
 
 TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {
