@@ -1,6 +1,6 @@
-// The configuration dialog's presenter over a recording view and host, a settings file in a
-// temp folder, a fake spooler and scripted answers: what each action does to the rows, the
-// buttons, the store and the frame. No toolkit, print server or display.
+// The configuration dialog's presenter over a recording view and host, a settings store in
+// memory, a fake spooler and scripted answers: what each action does to the rows, the
+// buttons, the store and the frame. No toolkit, print server, file system or display.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,18 +9,16 @@
 #include <vector>
 
 #include "offices/OfficeStore.h"
-#include "platform/linux/RegFileStore.h"
+#include "offices/RegFile.h"
 #include "tests/support/FakeSpooler.h"
 #include "tests/support/Offices.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScriptedPrompt.h"
-#include "tests/support/TempFolder.h"
 #include "ui/ConfigDialogPresenter.h"
 
 namespace voldrane::test {
 namespace {
 
-using platform::linux_os::RegFileStore;
 using ui::ConfigSwitches;
 using ui::OfficeForm;
 
@@ -92,8 +90,7 @@ class ConfigPresenterTest : public testing::Test {
     }
     // What a fresh start would load: "key=name/printer" per office.
     std::vector<std::string> Stored() {
-        RegFileStore again(path);
-        CRegistry registry(again);
+        CRegistry registry(store);
         COfficeList offices;
         LoadOffices(registry, offices);
         std::vector<std::string> out;
@@ -116,9 +113,7 @@ class ConfigPresenterTest : public testing::Test {
         EXPECT_EQ(presenter.Run(false), ui::IDCANCEL);
     }
 
-    TempFolder dir{"voldrane-config", "/dev/shm"};
-    std::string path = dir / "Voldrane.reg";
-    RegFileStore store{path};
+    MemoryRegistryStore store;
     FakeSpooler spooler;
     ScriptedPrompt prompt;
     RecordingHost host{store, spooler, prompt};
@@ -246,8 +241,7 @@ TEST_F(ConfigPresenterTest, ButtonsFollowTheSelectionAndDeleteRenumbers) {
 TEST_F(ConfigPresenterTest, EditStoresOnlyWhatChangedAndAppliesTheOfficeInUseAgain) {
     Seed({MakeOffice("0A", "Head", "10.1.0.5", "Zeta")});
     host.currentOffice = 0;
-    RegFileStore otherStore(path);
-    CRegistry other(otherStore);
+    CRegistry other(store);  // another program
     COfficeNetwork renamed;  // another program renames it meanwhile
     renamed.m_strKeyName = "0A";
     renamed.m_strOfficeName = "Headquarters";
@@ -307,8 +301,7 @@ TEST_F(ConfigPresenterTest, DeletionKeepsTheCurrentOfficeMarked) {
 // Only a switch the user changed is stored: one left as shown keeps what another program
 // stored meanwhile (the frame takes that up when it reloads). Escape stores nothing.
 TEST_F(ConfigPresenterTest, CloseStoresOnlyTheSwitchesTheUserChanged) {
-    RegFileStore otherStore(path);
-    CRegistry other(otherStore);
+    CRegistry other(store);  // another program
     Open([&] {
         EXPECT_EQ(view.switches.autoDetect, true);
         EXPECT_EQ(view.switches.followNetwork, false);

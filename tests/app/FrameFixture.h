@@ -1,12 +1,11 @@
 #pragma once
 
-// The main frame with a recording notification area, a settings file in a temp folder,
+// The main frame with a recording notification area, a settings store of the test's,
 // scripted answers, a hand-driven settle timer and recorded notices; the spooler is the
 // test's (a fake one, or one over a private cupsd).
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -15,7 +14,6 @@
 
 #include "app/CMainFrame.h"
 #include "offices/OfficeStore.h"
-#include "platform/linux/RegFileStore.h"
 #include "res/Resource.h"
 #include "tests/FakeNetworkSource.h"
 #include "tests/app/RecordingNotificationArea.h"
@@ -91,14 +89,13 @@ class FrameFixture {
   protected:
     virtual ~FrameFixture() = default;
 
-    // A frame over the settings file at `storePath` (started afresh) and `spooler`, on a
-    // machine at the office of 10.1.2.x: network and both DNS servers agree with an office
-    // there (three points), nothing else does.
-    void SetUpFrame(const std::string& storePath, platform::ISpooler& spooler) {
-        m_storePath = storePath;
-        std::filesystem::remove(m_storePath);
-        m_store = std::make_unique<platform::linux_os::RegFileStore>(m_storePath);
-        m_registry = std::make_unique<CRegistry>(*m_store);
+    // A frame over an empty store that `makeStore` makes (again for FreshStore) and `spooler`,
+    // on a machine at the office of 10.1.2.x: network and both DNS servers agree with an
+    // office there (three points), nothing else does.
+    void SetUpFrame(std::function<std::unique_ptr<platform::IRegistryStore>()> makeStore,
+                    platform::ISpooler& spooler) {
+        m_makeStore = std::move(makeStore);
+        FreshStore();
         m_spooler = &spooler;
         m_network.adapters = std::vector{Adapter("Ethernet", "10.1.2.30", "255.255.255.0")};
         m_network.dns = std::vector<std::string>{"10.1.2.1", "10.1.2.2"};
@@ -112,6 +109,12 @@ class FrameFixture {
 
     void Store(const std::vector<COfficeNetwork>& offices) {
         for (const COfficeNetwork& o : offices) ASSERT_TRUE(SaveOffice(*m_registry, o));
+    }
+    // The settings as a first start finds them: none.
+    void FreshStore() {
+        m_registry.reset();
+        m_store = m_makeStore();
+        m_registry = std::make_unique<CRegistry>(*m_store);
     }
     void StoreAutoDetect(bool on) {
         ASSERT_TRUE(m_registry->CreateKey(kAppKey));
@@ -165,7 +168,7 @@ class FrameFixture {
     ScriptedPrompt m_prompt;
     RecordingNotificationArea m_area;
     FakeNetworkSource m_network;
-    std::string m_storePath;
+    std::function<std::unique_ptr<platform::IRegistryStore>()> m_makeStore;
     std::unique_ptr<platform::IRegistryStore> m_store;
     std::unique_ptr<CRegistry> m_registry;
     platform::ISpooler* m_spooler = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -33,13 +34,19 @@ class MainFrameTest : public CupsTest, public FrameFixture {
         AddQueues({"PrinterA", "PrinterB", "PrinterC", "Before"});
         ASSERT_EQ(CupsTool({"/usr/bin/lpoptions", "-d", "Before"}), "");
         m_cups = platform::CreateSpooler();
-        SetUpFrame(g_cupsd->Dir() + "/" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg",
-                   *m_cups);
+        m_storePath = g_cupsd->Dir() + "/" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
+        SetUpFrame(
+            [this] {
+                std::filesystem::remove(m_storePath);
+                return std::make_unique<platform::linux_os::RegFileStore>(m_storePath);
+            },
+            *m_cups);
     }
     void TearDown() override { TearDownFrame(); }
     std::string Default() override { return LpstatDefault(); }
 
+    std::string m_storePath;
     std::unique_ptr<platform::ISpooler> m_cups;
 };
 

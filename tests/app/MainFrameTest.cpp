@@ -1,19 +1,18 @@
 // The main frame: start-up choices, the tray menu and its commands, following the network,
-// reloads, with a recording notification area, a settings file in a temp folder, a fake
-// spooler and scripted answers. No toolkit, print server or display.
+// reloads, with a recording notification area, a settings store in memory, a fake spooler
+// and scripted answers. No toolkit, print server, file system or display.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "app/CMainFrame.h"
 #include "offices/OfficeStore.h"
+#include "offices/RegFile.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FakeSpooler.h"
-#include "tests/support/TempFolder.h"
 
 namespace voldrane::test {
 namespace {
@@ -27,14 +26,13 @@ class MainFrameTest : public testing::Test, public FrameFixture {
         m_fake.printers = std::vector<std::string>{"PrinterA", "PrinterB", "PrinterC", "Before"};
         m_fake.defaultPrinter = "Before";
         m_fake.onlyInstalled = true;
-        SetUpFrame(m_dir / "Voldrane.reg", m_fake);
+        SetUpFrame([] { return std::make_unique<MemoryRegistryStore>(); }, m_fake);
     }
     void TearDown() override { TearDownFrame(); }
     std::string Default() override {
         return "system default destination: " + m_fake.defaultPrinter.value_or("(none)");
     }
 
-    TempFolder m_dir{"voldrane-frame", "/dev/shm"};  // many fsyncs: kept cheap
     FakeSpooler m_fake;
 };
 
@@ -112,7 +110,7 @@ TEST_F(MainFrameTest, AutoDetectOffAppliesTheDefaultOfficeByExactKeyName) {
     };
     for (const Case c : {Case{"B", 1}, Case{"b", 0}, Case{nullptr, 0}, Case{"Z", 0}}) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
-        std::filesystem::remove(m_storePath);
+        FreshStore();
         Store({MakeOffice("A", "Alpha", "10.9.9.1", "PrinterA"),
                MakeOffice("B", "Beta", "10.9.9.2", "PrinterB"),
                MakeOffice("C", "Gamma", "10.9.9.3", "PrinterC")});
@@ -362,8 +360,7 @@ TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
            MakeOffice("0B", "Here", "10.1.2.40", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
-    platform::linux_os::RegFileStore otherStore(m_storePath);
-    CRegistry other(otherStore);
+    CRegistry other(*m_store);  // another program
     ASSERT_TRUE(WriteAutoDetect(other, false));
     ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
     m_frame->OnSettingsChanged();  // as the watch calls it
