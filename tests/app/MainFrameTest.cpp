@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/CMainFrame.h"
+#include "app/CSwitcherCore.h"
 #include "offices/OfficeStore.h"
 #include "offices/RegFile.h"
 #include "res/Resource.h"
@@ -410,6 +411,21 @@ TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
     for (int i = 0; i < 64; ++i) replaced += "\xEF\xBF\xBD";
     EXPECT_EQ(CMainFrame::MenuText(std::string(1000, '\x80')), replaced + "...");
     EXPECT_EQ(CMainFrame::MenuText("B\xFCro"), "B\xEF\xBF\xBDro");
+}
+
+// At start the program says once what of the settings could not be read: the reason, then at
+// most 2000 characters (as UTF-16 counts them) of the parts left out, never half a character.
+TEST(StoreProblemsText, ReasonThenTheDiagnosticsCut) {
+    EXPECT_EQ(StoreProblemsText("", ""), "");
+    const std::string lead = "Parts of the settings file could not be read and were left out:\n";
+    EXPECT_EQ(StoreProblemsText("", "line 3\n"), lead + "line 3\n");
+    std::string emoji;  // two UTF-16 units each
+    for (int i = 0; i < 1001; ++i) emoji += "\xF0\x9F\x98\x80";
+    EXPECT_EQ(StoreProblemsText("", "x" + emoji), lead + "x" + emoji.substr(0, 999 * 4));
+    EXPECT_EQ(StoreProblemsText("denied", "x"),
+              "The settings file cannot be read, so no office networks were loaded:\ndenied\n\n"
+              "Nothing will be written to it until it can be read again.\n\n" +
+                  lead + "x");
 }
 
 }  // namespace
