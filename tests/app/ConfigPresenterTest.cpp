@@ -239,37 +239,49 @@ TEST_F(ConfigPresenterTest, ButtonsFollowTheSelectionAndDeleteRenumbers) {
 }
 
 TEST_F(ConfigPresenterTest, EditStoresOnlyWhatChangedAndAppliesTheOfficeInUseAgain) {
-    Seed({MakeOffice("0A", "Head", "10.1.0.5", "Zeta")});
+    Seed({MakeOffice("0A", "Head", "10.1.0.5", "Zeta"), MakeOffice("0B", "Berlin")});
     host.currentOffice = 0;
+    spooler.defaultPrinter = "Zeta";
     CRegistry other(store);  // another program
-    COfficeNetwork renamed;  // another program renames it meanwhile
+    COfficeNetwork renamed;  // renames it meanwhile
     renamed.m_strKeyName = "0A";
     renamed.m_strOfficeName = "Headquarters";
     bool gone = false;
     ASSERT_TRUE(UpdateOffice(other, renamed, {true}, gone));
-    Open([&] {
-        Select("Head");
-        view.office = [](OfficeForm& form, ui::OfficeDialogPresenter&) {
-            form.printer = 1;  // alpha
+    const auto choose = [](int printer) {
+        return [printer](OfficeForm& form, ui::OfficeDialogPresenter&) {
+            form.printer = printer;
             return true;
         };
+    };
+    Open([&] {
+        Select("Berlin");  // not the office in use: stored, and the printer stays
+        view.office = choose(1);
         presenter.OnEdit();
-        EXPECT_EQ(view.rows, std::vector<std::string>{"Headquarters"});
+        EXPECT_TRUE(host.selected.empty());
+        Select("Head");
+        view.office = choose(2);
+        presenter.OnEdit();
+        EXPECT_EQ(view.rows, (std::vector<std::string>{"Berlin", "Headquarters"}));
     });
-    EXPECT_EQ(Stored(), std::vector<std::string>{"0A=Headquarters/alpha"});
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"0A=Headquarters/Beta", "0B=Berlin/alpha"}));
     EXPECT_EQ(host.selected, std::vector<int>{0});
-    EXPECT_EQ(spooler.defaultPrinter, "alpha");
+    EXPECT_EQ(spooler.defaultPrinter, "Beta");
 
-    // Removed by another program meanwhile: said so, and gone from the list too.
+    // Removed by another program meanwhile: said so, gone from the list too, and the
+    // positions behind it move up.
     ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
+    host.currentOffice = 1;
     Open([&] {
         Select("Headquarters");
         view.office = Named("Lost");
         presenter.OnEdit();
-        EXPECT_TRUE(view.rows.empty());
+        EXPECT_EQ(view.rows, std::vector<std::string>{"Berlin"});
+        EXPECT_EQ(presenter.Rows()[0].position, 0);
     });
-    EXPECT_TRUE(Stored().empty());
-    EXPECT_EQ(host.noOffices, 1);
+    EXPECT_EQ(Stored(), std::vector<std::string>{"0B=Berlin/alpha"});
+    EXPECT_EQ(host.currentOffice, 0);
+    EXPECT_EQ(host.noOffices, 0);
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text,
               "The office network \"Headquarters\" was removed by another program, so the "
