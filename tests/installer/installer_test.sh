@@ -99,6 +99,9 @@ if [ $tray = 1 ]; then
     xvfb_pid=$!
     wait_for 10 test -s "$tmp/display" || { echo "Xvfb did not start" >&2; exit 1; }
     display=$(head -n1 "$tmp/display")
+    # The prefix's wine server and desktop started without a display: start them anew with it.
+    wineserver -k
+    timeout 30 wineserver -w || true
     export DISPLAY=:$display
     command wine "$inst/voldrane.exe" </dev/null >"$tmp/tray.out" 2>&1 &
     tray_pid=$!
