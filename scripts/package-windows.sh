@@ -25,7 +25,10 @@ if [ ! -f "$ctl" ]; then
     echo "package-windows.sh: $ctl is missing: build the Windows programs first" >&2
     exit 1
 fi
-command -v makensis >/dev/null || { echo "package-windows.sh: makensis is missing (apt-get install nsis)" >&2; exit 1; }
+if ! command -v makensis >/dev/null; then
+    echo "package-windows.sh: makensis is missing (scripts/deps.sh windows installs it)" >&2
+    exit 1
+fi
 
 # The files as they will lie in the install folder, without debugging information.
 stage=$dir/installer/stage

@@ -117,7 +117,8 @@ Section "Voldrane" SecProgram
 
 !ifdef HAVE_TRAY
     CreateShortcut "$SMPROGRAMS\Voldrane.lnk" "$INSTDIR\voldrane.exe" "" \
-        "$INSTDIR\voldrane.exe" 0 SW_SHOWNORMAL "" "Makes the printer of the office you are in your default printer"
+        "$INSTDIR\voldrane.exe" 0 SW_SHOWNORMAL "" \
+        "Makes the printer of the office you are in your default printer"
 !endif
 
     ; "Installed apps" / "Programs and Features", for this user only.

@@ -79,7 +79,7 @@ check "uninstaller installed" test -f "$inst/uninstall.exe"
 check "uninstall entry written" reg_has "$uninstall_key" UninstallString
 if wine "$inst/voldranectl.exe" list >"$tmp/list.out" 2>&1; then
     grep -q "Head Office" "$tmp/list.out" ||
-        fail "voldranectl.exe list from the install folder does not show the office: $(cat "$tmp/list.out")"
+        fail "voldranectl.exe list from the install folder lacks the office: $(cat "$tmp/list.out")"
 else
     fail "voldranectl.exe does not run from the install folder: $(cat "$tmp/list.out")"
 fi
@@ -117,7 +117,7 @@ echo "== silent uninstall"
 # wineserver -w waits for that copy, and for voldrane.exe, which it asks to exit.
 wine "$inst/uninstall.exe" /S
 if ! timeout 60 wineserver -w; then
-    fail "a program of the prefix still runs a minute after the uninstall (voldrane.exe not asked to exit?)"
+    fail "a program still runs a minute after the uninstall (voldrane.exe not asked to exit?)"
     wineserver -k
 fi
 if [ $tray = 1 ]; then
