@@ -2,12 +2,12 @@
 // which keeps libcups out of its own process and runs this instead (HelperSpooler). Internal,
 // hence not in the usage text. Answers on stdout (a name a line), the spooler's error text
 // alone on stderr, so that the tray program reports exactly what the spooler said.
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/CliCommon.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
@@ -23,7 +23,7 @@ namespace {
         code = kExitFailure;
     err.flush();
     std::fflush(nullptr);
-    _exit(code);
+    std::_Exit(platform::FinishProcess(code));
 }
 
 }  // namespace
