@@ -10,6 +10,7 @@
 #include "platform/Bounded.h"
 #include "platform/Console.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProgramFiles.h"
 #include "platform/windows/WinText.h"
 #include "tests/windows/WinTestSupport.h"
 
@@ -93,6 +94,17 @@ TEST(WinAutostart, RunValueStartsTheProgramQuoted) {
     ASSERT_TRUE(platform::SetAutostart(false, program, &error)) << error;
     EXPECT_FALSE(platform::AutostartEnabled());
     EXPECT_TRUE(platform::SetAutostart(false, program, &error)) << error;
+}
+
+// The tests run from the build tree (through Wine's Z: drive): its voldranectl.exe is found,
+// and a folder outside it is not taken for it.
+TEST(WinProgramFiles, TheBuildTreeIsRecognisedThroughItsDrivePath) {
+    const std::string self = platform::ProgramFolder();
+    ASSERT_FALSE(self.empty());
+    EXPECT_TRUE(platform::InBuildTree(self)) << self;
+    const std::string found = platform::FindVoldranectl(self);
+    EXPECT_NE(found.find("voldranectl.exe"), std::string::npos) << found;
+    EXPECT_FALSE(platform::InBuildTree("C:\\windows")) << "C:\\windows";
 }
 
 TEST(WinConsole, ArgumentsArriveAsUtf8WhateverTheCodePage) {
