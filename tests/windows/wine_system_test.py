@@ -13,6 +13,7 @@ usage: wine_system_test.py --voldranectl PATH/voldranectl.exe
 import argparse
 import json
 import os
+import shlex
 import socket
 import subprocess
 import sys
@@ -112,6 +113,11 @@ def move_to(sb, ns, net):
     sb.run("ip", "-n", ns, "route", "replace", "default", "via", f"{net}.1")
 
 
+def winpath(path):
+    """The path as a Windows program under Wine names it (the Z: drive is /)."""
+    return "Z:" + path.replace("/", "\\")
+
+
 def text(b):
     return b.decode("utf-8", "replace")
 
@@ -182,9 +188,48 @@ def checks(sb, args, c, wine, cups):
          [(key, OFFICE_NAME, "192.168.50.10", "q-gamma")], "list --json after add")
     r = wine.run(ctl, "list")
     c.true(OFFICE_NAME.encode() in r.stdout, f"list: the name in UTF-8 through a pipe: {r.stdout!r}")
+    # On a terminal Wine gives the program a console (code page 437 here): the name must still
+    # arrive whole, so it cannot have been written as bytes in the console's code page.
+    r = subprocess.run(["script", "-qec", " ".join(shlex.quote(a) for a in wine.argv(ctl, "list")),
+                        "/dev/null"], capture_output=True, env=dict(wine.env, LANG="C.UTF-8"),
+                       timeout=90)
+    c.true(OFFICE_NAME.encode() in r.stdout, f"list on a console: {r.stdout!r}")
     r = wine.run(ctl, "auto")
     c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-gamma\n"),
          "auto: matches the office and sets its printer " + text(r.stderr))
+
+    r = wine.run(ctl, "match")
+    c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\n"), "match")
+    r = wine.run(ctl, "edit", key, "--printer", "q-alpha")
+    c.eq(r.returncode, 0, "edit " + text(r.stderr))
+    r = wine.run(ctl, "apply", OFFICE_NAME)
+    c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-alpha\n"),
+         "apply after edit " + text(r.stderr))
+    r = wine.run(ctl, "printers")
+    c.eq((r.returncode, sorted(text(r.stdout).replace("*", " ").split())),
+         (0, ["q-alpha", "q-beta", "q-gamma"]), "printers")
+    for setting in ("follow-network", "notify", "auto-detect"):
+        r = wine.run(ctl, "set", setting, "off" if setting == "notify" else "on")
+        c.eq(r.returncode, 0, f"set {setting} " + text(r.stderr))
+    r = wine.run(ctl, "set", "default-office", key)
+    c.eq(r.returncode, 0, "set default-office " + text(r.stderr))
+    # The registry as export shows it, and an import of it adds the office again.
+    r = wine.run(ctl, "export", winpath(os.path.join(sb.tmp, "out.reg")))
+    c.eq(r.returncode, 0, "export FILE " + text(r.stderr))
+    exported = open(os.path.join(sb.tmp, "out.reg"), "rb").read()
+    for line in ('"Follow Network"=dword:00000001', '"Notify"=dword:00000000',
+                 '"Auto Detect"=dword:00000001', f'"Default Office"="{key}"',
+                 f'"Office Name"="{OFFICE_NAME}"', '"Default Printer"="q-alpha"'):
+        c.true(line.encode("utf-8") in exported.replace(b"\r\n", b"\n")
+               or line.encode("utf-16-le") in exported, f"export holds {line}")
+    r = wine.run(ctl, "import", winpath(os.path.join(sb.tmp, "out.reg")))
+    c.eq((r.returncode, text(r.stdout)), (0, "Added 1 office\n"), "import " + text(r.stderr))
+    r = wine.run(ctl, "list", "--json")
+    c.eq([o["Office Name"] for o in json.loads(r.stdout or b"[]")], [OFFICE_NAME] * 2,
+         "list after import")
+    other = [o["Key"] for o in json.loads(r.stdout or b"[]") if o["Key"] != key]
+    for k in other:
+        wine.run(ctl, "remove", k)
 
     # A print server that accepts and never answers costs the bound, and says so.
     silent = SilentServer(os.path.join(sb.tmp, "silent.sock"))
