@@ -3,6 +3,7 @@
 #include <string>
 
 #include "res/Resource.h"
+#include "ui/win32/CDialogView.h"
 #include "ui/win32/Wide.h"
 
 namespace voldrane::win32 {
@@ -10,18 +11,6 @@ namespace voldrane::win32 {
 namespace {
 
 HWND g_open = nullptr;
-
-void CentreOnScreen(HWND dialog) {
-    RECT r;
-    GetWindowRect(dialog, &r);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY), &mi);
-    const RECT& w = mi.rcWork;
-    SetWindowPos(dialog, nullptr, w.left + (w.right - w.left - (r.right - r.left)) / 2,
-                 w.top + (w.bottom - w.top - (r.bottom - r.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {

@@ -4,6 +4,10 @@
 
 namespace voldrane::win32 {
 
+namespace {
+constexpr UINT WM_POSTED_CALLS = WM_APP + 1;
+}
+
 class CFrameWindow::Timer final : public ISettleTimer {
   public:
     Timer(CFrameWindow& window, std::function<void()> expired) : m_window(window) {
@@ -50,6 +54,17 @@ std::unique_ptr<ISettleTimer> CFrameWindow::MakeSettleTimer(std::function<void()
     return std::make_unique<Timer>(*this, std::move(expired));
 }
 
+void CFrameWindow::Post(std::function<void()> call) {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(m_postedMutex);
+        first = m_posted.empty();
+        m_posted.push_back(std::move(call));
+    }
+    // One message for a burst of calls.
+    if (first) PostMessageW(m_hwnd, WM_POSTED_CALLS, 0, 0);
+}
+
 LRESULT CALLBACK CFrameWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -76,6 +91,15 @@ LRESULT CFrameWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             // carry a window in lParam.
             if (m_area && lParam == 0) m_area->OnCommand(LOWORD(wParam));
             return 0;
+        case WM_POSTED_CALLS: {
+            std::vector<std::function<void()>> calls;
+            {
+                std::lock_guard<std::mutex> lock(m_postedMutex);
+                calls.swap(m_posted);
+            }
+            for (auto& call : calls) call();
+            return 0;
+        }
         case WM_TIMER: {
             auto it = m_timers.find(wParam);
             if (it == m_timers.end()) return 0;

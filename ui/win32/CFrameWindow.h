@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "network/NetworkFollower.h"
 
@@ -36,6 +38,9 @@ class CFrameWindow {
 
     // A settle timer on this window's message loop.
     std::unique_ptr<ISettleTimer> MakeSettleTimer(std::function<void()> expired);
+    // Runs `call` on the window's thread, from its message loop (or a modal one); from any
+    // thread. Calls still queued when the window goes are dropped.
+    void Post(std::function<void()> call);
 
   private:
     class Timer;
@@ -48,6 +53,8 @@ class CFrameWindow {
     std::function<void()> m_resumed;
     std::map<UINT_PTR, std::function<void()>> m_timers;
     UINT_PTR m_nextTimer = 1;
+    std::mutex m_postedMutex;
+    std::vector<std::function<void()>> m_posted;
 };
 
 }  // namespace voldrane::win32

@@ -1,4 +1,4 @@
-#include "ui/win32/Win32Prompts.h"
+#include "ui/win32/CMessageBoxPrompts.h"
 
 #include <windows.h>
 
@@ -9,15 +9,15 @@ namespace voldrane::win32 {
 
 namespace {
 
-UINT IconFlag(BoxIcon icon) {
+UINT IconFlag(ui::PromptIcon icon) {
     switch (icon) {
-        case BoxIcon::Question:
+        case ui::PromptIcon::Question:
             return MB_ICONQUESTION;
-        case BoxIcon::Exclamation:
+        case ui::PromptIcon::Exclamation:
             return MB_ICONEXCLAMATION;
-        case BoxIcon::Stop:
+        case ui::PromptIcon::Stop:
             return MB_ICONSTOP;
-        case BoxIcon::Information:
+        case ui::PromptIcon::Information:
             return MB_ICONINFORMATION;
     }
     return 0;
@@ -33,11 +33,11 @@ int Box(const std::string& text, UINT flags) {
 
 }  // namespace
 
-bool AskYesNo(const std::string& text, BoxIcon icon) {
+bool CMessageBoxPrompts::AskYesNo(const std::string& text, ui::PromptIcon icon) {
     return Box(text, MB_YESNO | IconFlag(icon)) == IDYES;
 }
 
-void ShowMessage(const std::string& text, BoxIcon icon) {
+void CMessageBoxPrompts::ShowMessage(const std::string& text, ui::PromptIcon icon) {
     Box(text, MB_OK | IconFlag(icon));
 }
 
