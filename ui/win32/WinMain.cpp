@@ -15,34 +15,42 @@
 
 #include "app/CMainFrame.h"
 #include "app/CSingleInstance.h"
+#include "app/Startup.h"
 #include "offices/CRegistry.h"
-#include "platform/NetworkEvents.h"
+#include "offices/OfficeStore.h"
 #include "platform/NetworkWatch.h"
 #include "platform/Platform.h"
+#include "platform/windows/WinNetwork.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/win32/CAboutBox.h"
 #include "ui/win32/CBalloonNotices.h"
 #include "ui/win32/CFrameWindow.h"
+#include "ui/win32/CMessageBoxPrompts.h"
 #include "ui/win32/CNotificationArea.h"
+#include "ui/win32/CRegistryWatch.h"
 #include "ui/win32/CReportingSpooler.h"
+#include "ui/win32/Wide.h"
 #include "ui/win32/Win32Help.h"
-#include "ui/win32/Win32Prompts.h"
 
 using namespace voldrane;
 
 namespace {
 
-// At sign-in the program may start before Explorer's notification area.
-constexpr int kTrayWaitMs = 10000;
+// A writer's burst of changes (several values, a key deleted and written again) comes as one
+// reload once the key has been quiet that long, at the latest after the second bound.
+constexpr int kSettingsQuietMs = 150;
+constexpr int kSettingsMaxDelayMs = 1000;
 
-int TrayWaitMs() {
-    const char* text = std::getenv("VOLDRANE_TRAY_WAIT_MS");
-    if (!text || !*text) return kTrayWaitMs;
-    char* end = nullptr;
-    const long ms = std::strtol(text, &end, 10);
-    return (*end == '\0' && ms >= 0 && ms <= 600000) ? static_cast<int>(ms) : kTrayWaitMs;
-}
+// The network's changes, told on the frame window's thread.
+class NetworkWatch final : public platform::INetworkWatch {
+  public:
+    explicit NetworkWatch(std::unique_ptr<platform::windows_os::NetworkChangeWatch> watch)
+        : m_watch(std::move(watch)) {}
+
+  private:
+    std::unique_ptr<platform::windows_os::NetworkChangeWatch> m_watch;
+};
 
 // --help and --version, for scripts; a GUI program has no console, so they answer on the
 // standard output its caller gave it.
@@ -65,24 +73,6 @@ bool AnswerArguments(int& exitCode) {
     LocalFree(argv);
     exitCode = 0;
     return answered;
-}
-
-// The offices were loaded for what could be read; say what could not, once.
-void ReportStoreProblems(platform::IRegistryStore& store, const std::string& lines) {
-    std::string text;
-    const std::string readError = store.ReadError();
-    if (!readError.empty()) {
-        text = "The settings cannot be read, so no office networks were loaded:\n" + readError +
-               "\n\nNothing will be written to them until they can be read again.";
-        std::cerr << "voldrane: " << readError << '\n';
-    }
-    if (!lines.empty()) {
-        std::cerr << lines;
-        if (!text.empty()) text += "\n\n";
-        text +=
-            "Parts of the settings could not be read and were left out:\n" + lines.substr(0, 2000);
-    }
-    if (!text.empty()) win32::ShowMessage(text, win32::BoxIcon::Exclamation);
 }
 
 }  // namespace
@@ -120,18 +110,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     win32::CReportingSpooler spooler(*systemSpooler, std::cout);
     std::unique_ptr<platform::INetworkSource> network = platform::CreateNetworkSource();
 
+    win32::CMessageBoxPrompts prompts;
     bool exitRequested = false;
     auto frame = std::make_unique<CMainFrame>(FrameServices{
         area,
         registry,
         spooler,
         *network,
-        &CreateConfigDialog,
+        prompts,
+        {},  // the configuration dialog: not drawn on Windows yet
         [instance] { win32::ShowAboutBox(instance); },
-        [](const std::string& page) {
+        [&prompts](const std::string& page) {
             std::string error;
             if (!win32::OpenManual(page, &error))
-                win32::ShowMessage(error, win32::BoxIcon::Exclamation);
+                prompts.ShowMessage(error, ui::PromptIcon::Exclamation);
         },
         [&exitRequested] {
             // Ends the loops of open dialogs and message boxes too.
@@ -144,16 +136,28 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         },
         std::make_unique<win32::CBalloonNotices>(area, res::kTrayIconId),
     });
-    ReportStoreProblems(*store, storeDiagnostics.str());
+    // The offices were loaded for what could be read; say what could not, once.
+    const std::string diagnostics = storeDiagnostics.str();
+    if (!diagnostics.empty()) std::cerr << diagnostics;
+    if (!store->ReadError().empty()) std::cerr << "voldrane: " << store->ReadError() << '\n';
+    const std::string problems = StoreProblemsText(store->ReadError(), diagnostics);
+    if (!problems.empty()) prompts.ShowMessage(problems, ui::PromptIcon::Exclamation);
 
     CMainFrame* hub = frame.get();
+    // Offices that voldranectl (or anything else) adds, edits or removes reach the menu, and
+    // the dialog's saves do not undo them.
+    hub->WatchSettings(win32::CRegistryWatch::Start(window, win32::Widen(kAppKey), kSettingsQuietMs,
+                                                    kSettingsMaxDelayMs,
+                                                    [hub] { hub->OnSettingsChanged(); }));
+    // The network's changes, for following it: the OS calls back on threads of its own.
     window.OnResume([hub] { hub->OnNetworkChanged(); });
     std::string eventsError;
-    auto events = platform::OpenNetworkEvents("", &eventsError);
-    if (!events)
+    auto changes = platform::windows_os::NetworkChangeWatch::Start(
+        [&window, hub] { window.Post([hub] { hub->OnNetworkChanged(); }); }, &eventsError);
+    if (changes)
+        hub->WatchNetwork(std::make_unique<NetworkWatch>(std::move(changes)));
+    else
         std::cerr << "voldrane: network changes cannot be followed: " << eventsError << '\n';
-    hub->WatchNetwork(
-        platform::WatchNetwork(std::move(events), [hub] { hub->OnNetworkChanged(); }));
 
     if (hub->OnCreate() != 0) {
         std::cerr << "voldrane: the icon could not be added to the notification area\n";
