@@ -42,7 +42,7 @@ bool CFrameWindow::Create(HINSTANCE instance, HICON icon) {
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kFrameClass;
-    if (!RegisterClassExW(&wc)) return false;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
     m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     m_hwnd = CreateWindowExW(0, kFrameClass, L"Voldrane", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,

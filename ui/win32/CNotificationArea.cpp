@@ -57,13 +57,29 @@ HMENU BuildPopupMenu(const std::vector<MenuEntry>& menu) {
     return popup;
 }
 
-CNotificationArea::CNotificationArea(HWND window, HINSTANCE resources)
-    : m_window(window), m_resources(resources) {}
+ShellCalls SystemShell() {
+    ShellCalls calls;
+    calls.notifyIcon = [](DWORD message, NOTIFYICONDATAW* data) {
+        return Shell_NotifyIconW(message, data);
+    };
+    calls.trackPopup = [](HMENU popup, int x, int y, HWND owner) {
+        // Without the foreground the menu would not close when the user clicks elsewhere;
+        // the message after it lets the next click reach the menu's owner (a shell quirk).
+        SetForegroundWindow(owner);
+        const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+        TrackPopupMenu(popup, align | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
+        PostMessageW(owner, WM_NULL, 0, 0);
+    };
+    return calls;
+}
+
+CNotificationArea::CNotificationArea(HWND window, HINSTANCE resources, ShellCalls shell)
+    : m_window(window), m_resources(resources), m_shell(std::move(shell)) {}
 
 CNotificationArea::~CNotificationArea() {
     for (const auto& [id, data] : m_icons) {
         NOTIFYICONDATAW nid = Record(data, 0);
-        Shell_NotifyIconW(NIM_DELETE, &nid);
+        m_shell.notifyIcon(NIM_DELETE, &nid);
     }
     FreeIcons();
 }
@@ -103,9 +119,9 @@ HICON CNotificationArea::LoadSmallIcon(int resource) {
     if (resource == 0) return nullptr;
     if (auto it = m_loaded.find(resource); it != m_loaded.end()) return it->second;
     // The size the notification area shows at the current scaling, from the .ico's images.
-    HICON icon = nullptr;
-    if (FAILED(LoadIconMetric(m_resources, MAKEINTRESOURCEW(resource), LIM_SMALL, &icon)))
-        icon = nullptr;
+    auto* icon = static_cast<HICON>(LoadImageW(m_resources, MAKEINTRESOURCEW(resource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     if (!icon) return LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION, shared
     m_loaded[resource] = icon;
     return icon;
@@ -140,9 +156,9 @@ NOTIFYICONDATAW CNotificationArea::Record(const NotifyIconData& data, uint32_t f
 bool CNotificationArea::Add(const NotifyIconData& data) {
     NOTIFYICONDATAW nid =
         Record(data, platform::kNifMessage | platform::kNifIcon | platform::kNifTip);
-    if (!Shell_NotifyIconW(NIM_ADD, &nid)) return false;
+    if (!m_shell.notifyIcon(NIM_ADD, &nid)) return false;
     nid.uVersion = NOTIFYICON_VERSION_4;
-    Shell_NotifyIconW(NIM_SETVERSION, &nid);
+    m_shell.notifyIcon(NIM_SETVERSION, &nid);
     return true;
 }
 
@@ -163,14 +179,14 @@ bool CNotificationArea::Notify(NotifyOp op, const NotifyIconData& data) {
             if (data.flags & platform::kNifTip)
                 std::copy(data.tip, data.tip + platform::kTipSize, kept.tip);
             NOTIFYICONDATAW nid = Record(data, data.flags);
-            return nid.uFlags == 0 || Shell_NotifyIconW(NIM_MODIFY, &nid);
+            return nid.uFlags == 0 || m_shell.notifyIcon(NIM_MODIFY, &nid);
         }
         case NotifyOp::Delete: {
             auto it = m_icons.find(data.id);
             if (it == m_icons.end()) return false;
             NOTIFYICONDATAW nid = Record(data, 0);
             m_icons.erase(it);
-            return Shell_NotifyIconW(NIM_DELETE, &nid);
+            return m_shell.notifyIcon(NIM_DELETE, &nid);
         }
     }
     return false;
@@ -216,21 +232,21 @@ void CNotificationArea::OnCallback(WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void CNotificationArea::ShowMenu(uint32_t id, int x, int y) {
-    auto it = m_menus.find(id);
-    if (it == m_menus.end() || it->second.empty()) return;
+std::vector<MenuEntry> CNotificationArea::MenuToShow(uint32_t iconId) const {
+    auto it = m_menus.find(iconId);
+    if (it == m_menus.end() || it->second.empty()) return {};
     std::vector<MenuEntry> entries = it->second;
-    if (!m_extraEntries.empty()) {
-        const auto at = entries.begin() + std::min<ptrdiff_t>(2, std::ssize(entries));
-        entries.insert(at, m_extraEntries.begin(), m_extraEntries.end());
-    }
+    // After "Configure Networks" and "Use Network", before the help and exit part.
+    const auto at = entries.begin() + std::min<ptrdiff_t>(2, std::ssize(entries));
+    entries.insert(at, m_extraEntries.begin(), m_extraEntries.end());
+    return entries;
+}
+
+void CNotificationArea::ShowMenu(uint32_t id, int x, int y) {
+    const std::vector<MenuEntry> entries = MenuToShow(id);
+    if (entries.empty()) return;
     HMENU popup = BuildPopupMenu(entries);
-    // Without the foreground the menu would not close when the user clicks elsewhere; the
-    // message after it lets the next click reach the menu's owner (a known shell quirk).
-    SetForegroundWindow(m_window);
-    const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
-    TrackPopupMenu(popup, align | TPM_RIGHTBUTTON, x, y, 0, m_window, nullptr);
-    PostMessageW(m_window, WM_NULL, 0, 0);
+    m_shell.trackPopup(popup, x, y, m_window);
     DestroyMenu(popup);
 }
 
@@ -263,7 +279,7 @@ bool CNotificationArea::ShowBalloon(uint32_t iconId, const std::string& title,
     CopyField(nid.szInfoTitle, Widen(title));
     CopyField(nid.szInfo, Widen(text));
     m_balloonClicked = std::move(clicked);
-    return Shell_NotifyIconW(NIM_MODIFY, &nid);
+    return m_shell.notifyIcon(NIM_MODIFY, &nid);
 }
 
 void CNotificationArea::SetExtraEntries(std::vector<MenuEntry> entries,

@@ -18,13 +18,22 @@ inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 10;
 // the bold default entry. The caller destroys it.
 HMENU BuildPopupMenu(const std::vector<platform::MenuEntry>& menu);
 
+// The two shell calls the area makes; tests record them instead.
+struct ShellCalls {
+    std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)> notifyIcon;
+    // Shows the popup at a point for its owner window, until the user closes it.
+    std::function<void(HMENU popup, int x, int y, HWND owner)> trackPopup;
+};
+// Shell_NotifyIconW, and TrackPopupMenu as a notification-area menu needs it.
+ShellCalls SystemShell();
+
 // Explorer's notification area (Shell_NotifyIconW, NOTIFYICON_VERSION_4) for icons whose
 // notifications go to one hidden window. That window passes its callback messages, its
 // WM_COMMANDs and the "TaskbarCreated" broadcast on to this object.
 class CNotificationArea final : public platform::INotificationArea {
   public:
     // `window` receives the notifications; icons are loaded from `resources` by number.
-    CNotificationArea(HWND window, HINSTANCE resources);
+    CNotificationArea(HWND window, HINSTANCE resources, ShellCalls shell = SystemShell());
     ~CNotificationArea() override;
     CNotificationArea(const CNotificationArea&) = delete;
     CNotificationArea& operator=(const CNotificationArea&) = delete;
@@ -52,6 +61,9 @@ class CNotificationArea final : public platform::INotificationArea {
     // undo of a switch), and who carries out their commands. Empty: none.
     void SetExtraEntries(std::vector<platform::MenuEntry> entries, std::function<void(int)> chosen);
 
+    // The popup as it shows for an icon now: its menu with the extra entries.
+    std::vector<platform::MenuEntry> MenuToShow(uint32_t iconId) const;
+
   private:
     HICON LoadSmallIcon(int resource);
     void FreeIcons();
@@ -61,6 +73,7 @@ class CNotificationArea final : public platform::INotificationArea {
 
     HWND m_window;
     HINSTANCE m_resources;
+    ShellCalls m_shell;
     std::map<uint32_t, platform::NotifyIconData> m_icons;  // the added ones, as last sent
     std::map<uint32_t, std::vector<platform::MenuEntry>> m_menus;
     std::map<int, HICON> m_loaded;  // by resource number, at the small icon size
