@@ -1,14 +1,8 @@
 // The office commands: they read and change the same settings store as the tray program.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -24,6 +18,7 @@
 #include "offices/OfficeValues.h"
 #include "offices/RegFile.h"
 #include "platform/Autostart.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
@@ -147,33 +142,6 @@ std::vector<COfficeNetwork> ReadImportedOffices(const RegKey& officesKey, Proble
     return offices;
 }
 
-// The whole of a file, or nullopt with errno set.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string bytes;
-    struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close(fd);
-        errno = EISDIR;
-        return std::nullopt;
-    }
-    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    while (true) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int err = errno;
-            close(fd);
-            errno = err;
-            if (n < 0) return std::nullopt;
-            return bytes;
-        }
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-}
-
 std::string Plural(long long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -293,7 +261,7 @@ int SetAutostart(const Command& self, const ParsedArgs& parsed, std::ostream& er
         return UsageError(self, err, "autostart takes on or off");
     const bool on = pos[1] == "on";
     const std::string program = platform::TrayProgramBesideSelf();
-    if (on && access(program.c_str(), X_OK) != 0)
+    if (on && !platform::IsRunnableFile(program))
         return Fail(self, err, "the tray program is not installed beside voldranectl: " + program,
                     kExitFailure);
     std::string error;
@@ -407,11 +375,8 @@ int RunExport(const Command& self, const std::vector<std::string>& args, std::os
         return out ? kExitOk : Fail(self, err, "cannot write to standard output", kExitFailure);
     }
     const std::string& file = parsed->positionals[0];
-    std::ofstream f(file, std::ios::binary | std::ios::trunc);
-    if (f) f << text;
-    if (f) f.close();
-    if (!f)
-        return Fail(self, err, "cannot write " + file + ": " + std::strerror(errno), kExitFailure);
+    if (!platform::WriteWholeFile(file, text, &error))
+        return Fail(self, err, "cannot write " + file + ": " + error, kExitFailure);
     return kExitOk;
 }
 
@@ -426,9 +391,9 @@ int RunImport(const Command& self, const std::vector<std::string>& args, std::os
     // its offices or none.
     RegParseResult result;
     {
-        const std::optional<std::string> bytes = ReadWholeFile(file);
-        if (!bytes)
-            return Fail(self, err, "cannot read " + file + ": " + std::strerror(errno), kExitUsage);
+        std::string error;
+        const std::optional<std::string> bytes = platform::ReadWholeFile(file, &error);
+        if (!bytes) return Fail(self, err, "cannot read " + file + ": " + error, kExitUsage);
         result = ParseRegFile(*bytes);
     }
     if (!result.hasHeader)

@@ -2,9 +2,8 @@
 // which keeps libcups out of its own process and runs this instead (HelperSpooler). Internal,
 // hence not in the usage text. Answers on stdout (a name a line), the spooler's error text
 // alone on stderr, so that the tray program reports exactly what the spooler said.
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/CliCommon.h"
@@ -23,7 +22,7 @@ namespace {
         code = kExitFailure;
     err.flush();
     std::fflush(nullptr);
-    _exit(code);
+    std::_Exit(code);
 }
 
 }  // namespace

@@ -1,15 +1,6 @@
 // `voldranectl watch`: following the network without the tray program, for sessions without a
-// notification area and for a user service. One wait on the kernel's and the resolver's
-// events, the settle timer and the termination signals; nothing wakes it while nothing changes.
-#include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <ctime>
+// notification area and for a user service. One wait on the OS's network events, the settle
+// timer and the request to end (platform/WatchLoop.h); nothing wakes it while nothing changes.
 #include <ostream>
 
 #include "cli/CliCommon.h"
@@ -19,8 +10,8 @@
 #include "network/OfficeSelection.h"
 #include "offices/CRegistry.h"
 #include "offices/OfficeStore.h"
-#include "platform/NetworkEvents.h"
 #include "platform/Platform.h"
+#include "platform/WatchLoop.h"
 
 namespace voldrane::cli {
 
@@ -30,38 +21,6 @@ int Fail(const Command& self, std::ostream& err, const std::string& message, int
     err << "voldranectl " << self.name << ": " << message << '\n';
     return code;
 }
-
-// The settle timer as a timerfd, waited on with the rest.
-class TimerFd final : public ISettleTimer {
-  public:
-    TimerFd() : m_fd(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {}
-    ~TimerFd() override {
-        if (m_fd >= 0) close(m_fd);
-    }
-    TimerFd(const TimerFd&) = delete;
-    TimerFd& operator=(const TimerFd&) = delete;
-    int Fd() const { return m_fd; }
-    int64_t NowMs() const override {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
-    }
-    void Start(int ms) override {
-        itimerspec due{};
-        // Zero would disarm the timer: due at once is one nanosecond.
-        due.it_value.tv_sec = ms / 1000;
-        due.it_value.tv_nsec = ms > 0 ? long{ms % 1000} * 1000000 : 1;
-        timerfd_settime(m_fd, 0, &due, nullptr);
-    }
-    void Acknowledge() {
-        uint64_t expirations = 0;
-        while (read(m_fd, &expirations, sizeof expirations) < 0 && errno == EINTR) {
-        }
-    }
-
-  private:
-    int m_fd;
-};
 
 // Follows with the settings read afresh at each detection, so that `voldranectl set`, `edit`
 // and the tray program's dialog take effect without a restart. Running `watch` is the choice
@@ -137,47 +96,24 @@ int RunWatch(const Command& self, const std::vector<std::string>& args, std::ost
     WatchTarget target(out, err);
     if (!target.Load()) return Fail(self, err, target.ReadError(), kExitFailure);
 
-    // Termination arrives as a readable descriptor, between two steps, never inside one.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
-    const int sigfd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
     std::string error;
-    const auto events = platform::OpenNetworkEvents("", &error);
-    TimerFd timer;
-    if (sigfd < 0 || timer.Fd() < 0 || !events) {
-        if (sigfd >= 0) close(sigfd);
-        return Fail(self, err, events ? std::string("cannot wait: ") + std::strerror(errno) : error,
-                    kExitFailure);
-    }
+    const auto loop = platform::OpenWatchLoop(&error);
+    if (!loop) return Fail(self, err, error, kExitFailure);
 
-    CNetworkFollower follower(target, timer);
+    CNetworkFollower follower(target, *loop);
     follower.Settled();  // where it starts
-
-    std::vector<pollfd> fds{{sigfd, POLLIN, 0}, {timer.Fd(), POLLIN, 0}};
-    for (int fd : events->Descriptors()) fds.push_back({fd, POLLIN, 0});
     for (;;) {
-        if (poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            close(sigfd);
-            return Fail(self, err, std::string("poll: ") + std::strerror(errno), kExitFailure);
-        }
-        if (fds[0].revents) break;
-        if (fds[1].revents) {
-            timer.Acknowledge();
-            follower.Settled();
-        }
-        for (size_t i = 2; i < fds.size(); ++i) {
-            if (!fds[i].revents || fds[i].fd < 0) continue;
-            const auto drained = events->Drain(fds[i].fd);
-            if (drained == platform::INetworkEvents::Drained::Closed) fds[i].fd = -1;
-            if (drained == platform::INetworkEvents::Drained::Changed) follower.NetworkChanged();
+        switch (loop->Wait(&error)) {
+            case platform::IWatchLoop::Wake::NetworkChanged:
+                follower.NetworkChanged();
+                break;
+            case platform::IWatchLoop::Wake::TimerExpired:
+                follower.Settled();
+                break;
+            case platform::IWatchLoop::Wake::Stop:
+                return error.empty() ? kExitOk : Fail(self, err, error, kExitFailure);
         }
     }
-    close(sigfd);
-    return kExitOk;
 }
 
 }  // namespace voldrane::cli

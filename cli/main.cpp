@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliCommon.h"
+#include "platform/Console.h"
 
 using namespace voldrane::cli;
 
@@ -47,6 +48,7 @@ void PrintUsage(std::ostream& os) {
     os << "usage: voldranectl COMMAND [ARGS]\n\ncommands:\n";
     for (const auto& c : kCommands) os << "  voldranectl " << c.synopsis << '\n';
     os << "\n  voldranectl --help | --version\n";
+    os << "\nsettings: " << voldrane::platform::SettingsLocation() << '\n';
 }
 
 // A write to standard output that failed (a full disk, a closed file) fails the command
@@ -97,5 +99,6 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return CheckStandardOutput(Run({argv + 1, argv + argc}));
+    voldrane::platform::UseUtf8Console();
+    return CheckStandardOutput(Run(voldrane::platform::ProgramArguments(argc, argv)));
 }

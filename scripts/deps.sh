@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need; skips what is
-# present. Usage: scripts/deps.sh [build|test|package]   (test also installs what the tests
-# start; package what building and checking the Debian package needs)
+# present. Usage: scripts/deps.sh [build|test|package|windows]   (test also installs what the
+# tests start; package what building and checking the Debian package needs; windows the
+# MinGW-w64 cross compiler, Wine and what the Windows tests start)
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ pkg-config clang-format
@@ -12,12 +13,16 @@ test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     dbus python3 python3-dbus python3-gi python3-dbusmock python3-xlib network-manager
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
     clang libclang-rt-14-dev bash-completion)
+# 64-bit only: Wine runs the tests' .exe files (wine64), the installer is NSIS, icons are
+# made with icotool; GoogleTest is built from its sources for Windows.
+windows_pkgs=(g++-mingw-w64-x86-64-posix wine64 wine nsis icoutils googletest)
 package_pkgs=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db bash-completion
     zsh)
 
 want=("${build_pkgs[@]}")
 [ "${1:-build}" = test ] && want+=("${test_pkgs[@]}")
 [ "${1:-build}" = package ] && want+=("${package_pkgs[@]}")
+[ "${1:-build}" = windows ] && want+=("${test_pkgs[@]}" "${windows_pkgs[@]}")
 
 missing=()
 for p in "${want[@]}"; do

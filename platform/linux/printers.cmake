@@ -16,3 +16,5 @@ target_sources(voldrane_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HelperSpooler.h
     ${CMAKE_CURRENT_LIST_DIR}/HelperSpooler.cpp
 )
+# What the command-line tool links for the in-process spooler, by the same name on every OS.
+add_library(voldrane_platform_spooler ALIAS voldrane_platform_cups)

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+namespace voldrane::platform {
+
+// Runs `work` on a thread of its own and waits at most `bound` for it. When the bound passes
+// first, the thread is abandoned: it finishes (or stays blocked) on its own, its result is
+// dropped, and nullopt is returned. For OS calls that can block without end (a print server
+// that stopped answering) and cannot be cancelled. `work` must own all it touches (capture by
+// value): it may outlive the caller.
+template <typename Work>
+auto RunBounded(std::chrono::milliseconds bound, Work work) -> std::optional<decltype(work())> {
+    using Result = decltype(work());
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<Result> result;
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread([shared, work = std::move(work)]() mutable {
+        Result r = work();
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->result = std::move(r);
+        shared->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    if (!shared->done.wait_for(lock, bound, [&] { return shared->result.has_value(); }))
+        return std::nullopt;
+    return std::move(shared->result);
+}
+
+}  // namespace voldrane::platform
