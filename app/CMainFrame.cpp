@@ -1,8 +1,5 @@
 #include "app/CMainFrame.h"
 
-#include <QElapsedTimer>
-#include <QString>
-#include <QTimer>
 #include <algorithm>
 #include <iostream>
 
@@ -13,7 +10,6 @@
 #include "offices/OfficeStore.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
-#include "ui/Prompt.h"
 
 namespace voldrane {
 
@@ -38,20 +34,11 @@ MenuEntry Separator() {
     return e;
 }
 
-// The settle timer on the event loop.
-class QtSettleTimer final : public ISettleTimer {
+// Without an event loop's timer nothing ever settles.
+class NeverSettles final : public ISettleTimer {
   public:
-    explicit QtSettleTimer(std::function<void()> expired) {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, std::move(expired));
-        m_clock.start();
-    }
-    int64_t NowMs() const override { return m_clock.elapsed(); }
-    void Start(int ms) override { m_timer.start(ms); }
-
-  private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
+    int64_t NowMs() const override { return 0; }
+    void Start(int) override {}
 };
 
 }  // namespace
@@ -61,7 +48,7 @@ CMainFrame::CMainFrame(FrameServices services)
       m_trayIcon(m_services.area),
       m_followTimer(m_services.makeSettleTimer
                         ? m_services.makeSettleTimer([this] { OnFollowTimer(); })
-                        : std::make_unique<QtSettleTimer>([this] { OnFollowTimer(); })),
+                        : std::make_unique<NeverSettles>()),
       m_follower(*this, *m_followTimer) {
     LoadOffices(m_services.registry, m_offices);
     m_currentNetwork = DetectNetworkSettings(m_services.network);
@@ -107,8 +94,7 @@ int CMainFrame::OnCreate() {
 }
 
 void CMainFrame::AskToAddCurrentNetwork() {
-    if (ui::Prompt().AskYesNo(nullptr, QString::fromUtf8(res::kAskAddCurrentNetwork),
-                              ui::PromptIcon::Question))
+    if (m_services.prompts.AskYesNo(res::kAskAddCurrentNetwork, ui::PromptIcon::Question))
         RunConfigDialog(true);
 }
 

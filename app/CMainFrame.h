@@ -21,22 +21,26 @@
 #include "platform/NotificationArea.h"
 #include "platform/Spooler.h"
 #include "ui/ConfigHost.h"
+#include "ui/UserPrompts.h"
 
 namespace voldrane {
 
-// What the frame reaches outside itself. The program passes the real services; tests pass a
-// recording notification area, a settings file in a temp folder and hooks of their own.
+// What the frame reaches outside itself. The toolkit's shell passes the real services; tests
+// pass a recording notification area, a settings file in a temp folder, scripted answers and
+// hooks of their own.
 struct FrameServices {
     platform::INotificationArea& area;
     CRegistry& registry;
     platform::ISpooler& spooler;
     platform::INetworkSource& network;
+    ui::IUserPrompts& prompts;                         // the questions and messages
     ConfigDialogFactory makeConfigDialog;              // empty: "Configure Networks" does nothing
     std::function<void()> showAbout;                   // "About..."
     std::function<void(const std::string&)> showHelp;  // the manual at a page ("" contents)
     std::function<void()> exit;                        // "Exit": end the event loop
     std::ostream* out = nullptr;                       // the matcher's line; nullptr: stdout
-    // The settle timer for following the network, calling `expired`; empty: the event loop's.
+    // The settle timer for following the network, calling `expired` (the toolkit's event loop
+    // runs it); empty: a timer that never expires, so the network is not followed.
     std::function<std::unique_ptr<ISettleTimer>(std::function<void()> expired)> makeSettleTimer;
     // Where a switch made by following the network is told, with Undo; null: not told.
     std::unique_ptr<platform::IDesktopNotices> notices;
@@ -81,6 +85,7 @@ class CMainFrame final : public platform::INotificationOwner,
     const CNetworkSettings& CurrentNetwork() const override { return m_currentNetwork; }
     CRegistry& Registry() override { return m_services.registry; }
     platform::ISpooler& Spooler() override { return m_services.spooler; }
+    ui::IUserPrompts& Prompts() override { return m_services.prompts; }
     void SetCurrentOffice(int position) override;
     bool GetAutoDetect() const override { return m_bAutoDetect; }
     void SetAutoDetect(bool on) override;

@@ -9,8 +9,8 @@
 
 namespace voldrane {
 
-// The configuration dialog as the main frame runs it: one object per command, run modally
-// (or hidden, performing New once, in the add-current-network mode).
+// The configuration dialog as the main frame runs it, whichever toolkit draws it: one object per
+// command, run modally (or hidden, performing New once, in the add-current-network mode).
 class IConfigDialog {
   public:
     virtual ~IConfigDialog() = default;
@@ -24,8 +24,5 @@ class IConfigDialog {
 };
 
 using ConfigDialogFactory = std::function<std::unique_ptr<IConfigDialog>()>;
-
-// Makes the program's configuration dialog.
-std::unique_ptr<IConfigDialog> CreateConfigDialog();
 
 }  // namespace voldrane

@@ -24,13 +24,15 @@ namespace voldrane::test {
 // The main frame as the dialog sees it, recording what the dialog asks of it.
 class RecordingHost final : public ui::IConfigHost {
   public:
-    RecordingHost(platform::IRegistryStore& store, platform::ISpooler& spooler)
-        : registry(store), spooler(spooler) {}
+    RecordingHost(platform::IRegistryStore& store, platform::ISpooler& spooler,
+                  ui::IUserPrompts& prompts)
+        : registry(store), spooler(spooler), prompts(prompts) {}
 
     COfficeList& Offices() override { return offices; }
     const CNetworkSettings& CurrentNetwork() const override { return current; }
     CRegistry& Registry() override { return registry; }
     platform::ISpooler& Spooler() override { return spooler; }
+    ui::IUserPrompts& Prompts() override { return prompts; }
 
     // As the frame applies an office: the printer made the default, the position kept.
     void SelectOffice(int position) override {
@@ -50,6 +52,7 @@ class RecordingHost final : public ui::IConfigHost {
                              "192.168.1.3",  "N/A",           "0.0.0.0"};
     CRegistry registry;
     platform::ISpooler& spooler;
+    ui::IUserPrompts& prompts;
     std::vector<int> selected;
     int currentOffice = -1;
     bool autoDetect = true;

@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "tests/UiTestSupport.h"
-#include "ui/IpAddressEdit.h"
+#include "ui/qt/IpAddressEdit.h"
 
 namespace voldrane::test {
 namespace {

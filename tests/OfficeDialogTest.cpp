@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "tests/UiTestSupport.h"
-#include "ui/COfficeDialog.h"
-#include "ui/IpAddressEdit.h"
+#include "ui/qt/COfficeDialog.h"
+#include "ui/qt/IpAddressEdit.h"
 
 namespace voldrane::test {
 namespace {
@@ -70,7 +70,7 @@ class OfficeDialogTest : public testing::Test {
 
     // The dialog as its modal run would show it, but without a modal loop.
     std::unique_ptr<COfficeDialog> Open(COfficeNetwork* edited) {
-        auto dialog = std::make_unique<COfficeDialog>(spooler);
+        auto dialog = std::make_unique<COfficeDialog>(spooler, prompt);
         dialog->SetOffice(edited);
         dialog->OnInitDialog();
         ShowActive(dialog.get());
@@ -97,7 +97,7 @@ TEST_P(NewOfficeTest, StartsFromTheCurrentNetworkOrEmpty) {
     const CNetworkSettings current = CurrentNetwork();
     if (c.ask) prompt.Answer(c.answer);
 
-    COfficeDialog dialog(spooler);
+    COfficeDialog dialog(spooler, prompt);
     dialog.SetOffice(&fresh);
     dialog.UseCurrentNetwork(&current, c.ask);
     ASSERT_EQ(prompt.shown.size(), c.ask ? 1u : 0u);
@@ -255,7 +255,7 @@ TEST_F(OfficeDialogTest, OkAppliesAndEndsWithOkWhileCancelAndEscapeCopyNothing) 
     for (const Case c : {Case{"ok", ui::IDOK, "alpha"}, Case{"cancel", ui::IDCANCEL, "Zeta"},
                          Case{"escape", ui::IDCANCEL, "Zeta"}}) {
         office.m_strDefaultPrinter = "Zeta";
-        COfficeDialog dialog(spooler);
+        COfficeDialog dialog(spooler, prompt);
         dialog.SetOffice(&office);
         OnNextModal([&](QWidget* modal) {
             auto* combo = Child<QComboBox>(modal, "defaultPrinter");

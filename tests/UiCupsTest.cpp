@@ -12,8 +12,8 @@
 #include "tests/ConfigDialogDriver.h"
 #include "tests/printers/CupsTest.h"
 #include "tests/support/TempFolder.h"
-#include "ui/CConfigDialog.h"
-#include "ui/COfficeDialog.h"
+#include "ui/qt/CConfigDialog.h"
+#include "ui/qt/COfficeDialog.h"
 
 namespace voldrane::test {
 namespace {
@@ -29,7 +29,7 @@ class DialogCupsTest : public CupsTest {
         AddQueues({"Zeta", "alpha", "Mid-Laser"});
         ASSERT_EQ(CupsTool({"/usr/bin/lpoptions", "-d", "Mid-Laser"}), "");
         m_store = std::make_unique<RegFileStore>(m_dir / "Voldrane.reg");
-        host = std::make_unique<RecordingHost>(*m_store, spooler);
+        host = std::make_unique<RecordingHost>(*m_store, spooler, prompt);
     }
     void TearDown() override { EXPECT_EQ(CancelPendingModalWaiters(), 0); }
 
@@ -55,7 +55,7 @@ class DialogCupsTest : public CupsTest {
 TEST_F(DialogCupsTest, OfficeDialogOffersTheInstalledPrintersAndTheUsersDefault) {
     COfficeNetwork fresh;
     fresh.m_strOfficeName = "New Office";
-    ui::COfficeDialog dialog(spooler);
+    ui::COfficeDialog dialog(spooler, prompt);
     dialog.SetOffice(&fresh);
     dialog.OnInitDialog();
     auto* combo = Child<QComboBox>(&dialog, "defaultPrinter");

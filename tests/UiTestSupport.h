@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,44 +21,9 @@
 #include <vector>
 
 #include "tests/support/FakeSpooler.h"
-#include "ui/Prompt.h"
+#include "tests/support/ScriptedPrompt.h"
 
 namespace voldrane::test {
-
-// Answers the program's questions from a script and records every question and message.
-class ScriptedPrompt final : public ui::IPrompt {
-  public:
-    struct Shown {
-        QString text;
-        ui::PromptIcon icon;
-        bool question;
-    };
-
-    ScriptedPrompt() { ui::SetPrompt(this); }
-    ~ScriptedPrompt() override { ui::SetPrompt(nullptr); }
-
-    void Answer(bool yes) { m_answers.push_back(yes); }
-
-    bool AskYesNo(QWidget*, const QString& text, ui::PromptIcon icon) override {
-        shown.push_back({text, icon, true});
-        if (m_answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << text.toStdString();
-            return false;
-        }
-        const bool yes = m_answers.front();
-        m_answers.pop_front();
-        return yes;
-    }
-    void ShowMessage(QWidget*, const QString& text, ui::PromptIcon icon) override {
-        shown.push_back({text, icon, false});
-    }
-
-    std::vector<Shown> shown;
-    bool AllAnswersUsed() const { return m_answers.empty(); }
-
-  private:
-    std::deque<bool> m_answers;
-};
 
 // Runs `action` with the next modal window that appears above the one active now, from
 // inside that window's own event loop. If none appears within the time limit the test

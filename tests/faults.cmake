@@ -1,11 +1,11 @@
 # Whole programs under faults: the tray program's writer and voldranectl on one store at
 # once, writers killed at random moments, broken stores and file systems, hostile values.
-if(TARGET voldrane_app)
+if(TARGET voldrane_qt)
     find_package(Qt6 REQUIRED COMPONENTS Test)
     set(FAULTS_STORE_DIR ${CMAKE_CURRENT_LIST_DIR}/faults_store)
 
     add_executable(store_driver ${FAULTS_STORE_DIR}/StoreDriver.cpp)
-    target_link_libraries(store_driver PRIVATE voldrane_app Qt6::Test nlohmann_json::nlohmann_json)
+    target_link_libraries(store_driver PRIVATE voldrane_qt Qt6::Test nlohmann_json::nlohmann_json)
     target_include_directories(store_driver PRIVATE ${PROJECT_SOURCE_DIR})
     add_dependencies(store_driver voldranectl)
 

@@ -4,7 +4,7 @@
 
 # The print server: the spooler, voldranectl's printer commands and the main frame against
 # a private cupsd that the tests kill, stop and restart.
-if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
+if(TARGET voldrane_qt AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCupsd.cpp)
     find_package(Qt6 REQUIRED COMPONENTS Test)
     add_executable(faults_env_printer_tests
         support/CupsTestMain.cpp
@@ -13,7 +13,7 @@ if(TARGET voldrane_app AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/printers/PrivateCups
         printers/PrivateCupsd.h printers/PrivateCupsd.cpp
         printers/TestProcess.h printers/TestProcess.cpp
     )
-    target_link_libraries(faults_env_printer_tests PRIVATE voldrane_app voldrane_platform_cups
+    target_link_libraries(faults_env_printer_tests PRIVATE voldrane_qt voldrane_platform_cups
         Cups::Cups Threads::Threads Qt6::Test GTest::gtest)
     target_compile_definitions(faults_env_printer_tests PRIVATE VOLDRANE_TEST_QAPPLICATION
         VOLDRANECTL="$<TARGET_FILE:voldranectl>")

@@ -6,8 +6,7 @@
 #include "offices/COfficeNetwork.h"
 #include "offices/CRegistry.h"
 #include "platform/Spooler.h"
-
-class QWidget;
+#include "ui/UserPrompts.h"
 
 namespace voldrane::ui {
 
@@ -21,6 +20,8 @@ class IConfigHost {
     virtual const CNetworkSettings& CurrentNetwork() const = 0;
     virtual CRegistry& Registry() = 0;
     virtual platform::ISpooler& Spooler() = 0;
+    // Where the dialogs ask their questions and report what could not be stored.
+    virtual IUserPrompts& Prompts() = 0;
 
     // Applies the office at a valid position (icon, tooltip, printer, current position).
     virtual void SelectOffice(int position) = 0;

@@ -23,7 +23,8 @@
 #include "tests/app/RecordingNotificationArea.h"
 #include "tests/printers/CupsTest.h"
 #include "tests/support/Offices.h"
-#include "ui/IpAddressEdit.h"
+#include "ui/qt/ConfigDialogPlug.h"
+#include "ui/qt/IpAddressEdit.h"
 
 namespace voldrane::test {
 namespace {
@@ -124,6 +125,7 @@ class MainFrameTest : public CupsTest {
             *m_registry,
             *m_spooler,
             m_network,
+            m_prompt,
             [this] { return std::make_unique<FakeConfigDialog>(m_dialogs); },
             [this] { ++m_abouts; },
             [this](const std::string& page) { m_helpPages.push_back(page); },
@@ -187,7 +189,7 @@ TEST_F(MainFrameTest, NoOfficesAsksToAddTheNetworkAndNoLeavesItEmpty) {
     EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
     EXPECT_EQ(Shown().tip, res::kNoOfficeNetworks);
     ASSERT_EQ(m_prompt.shown.size(), 1u);
-    EXPECT_EQ(m_prompt.shown[0].text.toStdString(), res::kAskAddCurrentNetwork);
+    EXPECT_EQ(m_prompt.shown[0].text, res::kAskAddCurrentNetwork);
     EXPECT_EQ(m_prompt.shown[0].icon, ui::PromptIcon::Question);
     EXPECT_TRUE(m_dialogs.runs.empty());
     ASSERT_EQ(UseNetwork().size(), 1u);
@@ -627,6 +629,7 @@ TEST_F(MainFrameTest, YesOpensTheOfficeDialogFilledWithThisNetwork) {
                                                          *m_registry,
                                                          *m_spooler,
                                                          m_network,
+                                                         m_prompt,
                                                          &CreateConfigDialog,
                                                          {},
                                                          {},

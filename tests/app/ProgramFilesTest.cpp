@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Help.h"
 #include "platform/ProgramFiles.h"
 #include "tests/support/TempFolder.h"
+#include "ui/qt/Help.h"
 
 namespace voldrane {
 namespace {

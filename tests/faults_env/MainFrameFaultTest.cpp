@@ -89,8 +89,18 @@ class MainFrameFaultTest : public CupsTest, public ::testing::WithParamInterface
 TEST_P(MainFrameFaultTest, AppliesTheOfficeAnywayWithinTheBound) {
     std::unique_ptr<CMainFrame> frame;
     Bounded("start-up", [&] {
-        frame = std::make_unique<CMainFrame>(FrameServices{
-            m_area, *m_registry, *m_spooler, m_network, {}, {}, {}, {}, &m_out, {}, nullptr});
+        frame = std::make_unique<CMainFrame>(FrameServices{m_area,
+                                                           *m_registry,
+                                                           *m_spooler,
+                                                           m_network,
+                                                           m_prompt,
+                                                           {},
+                                                           {},
+                                                           {},
+                                                           {},
+                                                           &m_out,
+                                                           {},
+                                                           nullptr});
         EXPECT_EQ(frame->OnCreate(), 0);
     });
     EXPECT_EQ(Shown().icon, res::IDI_OFFICE);

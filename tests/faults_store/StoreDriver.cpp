@@ -34,8 +34,6 @@
 #include <sstream>
 
 #include "app/CMainFrame.h"
-#include "app/CSwitcherApp.h"
-#include "app/ConfigDialogPlug.h"
 #include "offices/OfficeStore.h"
 #include "offices/RegFile.h"
 #include "platform/FileWatch.h"
@@ -44,7 +42,9 @@
 #include "tests/FakeNetworkSource.h"
 #include "tests/app/RecordingNotificationArea.h"
 #include "tests/support/FakeSpooler.h"
-#include "ui/Prompt.h"
+#include "ui/UserPrompts.h"
+#include "ui/qt/CSwitcherApp.h"
+#include "ui/qt/ConfigDialogPlug.h"
 
 namespace voldrane::test {
 namespace {
@@ -56,17 +56,13 @@ std::string Dump(const Json& j) {
 }
 
 // Says No to every question and keeps every message, instead of a person.
-class RecordingPrompt final : public ui::IPrompt {
+class RecordingPrompt final : public ui::IUserPrompts {
   public:
-    RecordingPrompt() { ui::SetPrompt(this); }
-    ~RecordingPrompt() override { ui::SetPrompt(nullptr); }
-    bool AskYesNo(QWidget*, const QString& text, ui::PromptIcon) override {
-        questions.push_back(text.toStdString());
+    bool AskYesNo(const std::string& text, ui::PromptIcon) override {
+        questions.push_back(text);
         return false;
     }
-    void ShowMessage(QWidget*, const QString& text, ui::PromptIcon) override {
-        messages.push_back(text.toStdString());
-    }
+    void ShowMessage(const std::string& text, ui::PromptIcon) override { messages.push_back(text); }
     std::vector<std::string> questions, messages;
 };
 
@@ -128,6 +124,7 @@ int TrayWriter(const std::string& prefix, int rounds, int ops) {
                                    registry,
                                    spooler,
                                    network,
+                                   prompt,
                                    &CreateConfigDialog,
                                    {},
                                    {},
@@ -198,6 +195,7 @@ int TrayWriter(const std::string& prefix, int rounds, int ops) {
 int TrayStart(int argc, char** argv) {
     CSwitcherApp app(argc, argv);
     RecordingPrompt prompt;
+    app.UsePrompts(prompt);
     auto area = std::make_unique<RecordingNotificationArea>();
     RecordingNotificationArea* shown = area.get();
     app.UseNotificationArea(std::move(area));
@@ -242,8 +240,8 @@ int TrayMenu() {
     platform::linux_os::RegFileStore store(platform::linux_os::RegFileStore::DefaultPath(),
                                            &diagnostics);
     CRegistry registry(store);
-    CMainFrame frame(
-        FrameServices{area, registry, spooler, network, {}, {}, {}, {}, &matcher, {}, nullptr});
+    CMainFrame frame(FrameServices{
+        area, registry, spooler, network, prompt, {}, {}, {}, {}, &matcher, {}, nullptr});
     if (frame.OnCreate() != 0) return 71;
     const auto tip = [&] { return area.shown[res::kTrayIconId].tip; };
     Json out;

@@ -1,4 +1,4 @@
-#include "app/Help.h"
+#include "ui/qt/Help.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

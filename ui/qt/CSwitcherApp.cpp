@@ -1,12 +1,9 @@
-#include "app/CSwitcherApp.h"
+#include "ui/qt/CSwitcherApp.h"
 
-#include <cstdlib>
 #include <iostream>
 
-#include "app/CAboutDialog.h"
 #include "app/CMainFrame.h"
-#include "app/ConfigDialogPlug.h"
-#include "app/Help.h"
+#include "app/Startup.h"
 #include "offices/CRegistry.h"
 #include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
@@ -16,14 +13,15 @@
 #include "res/Icons.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
-#include "ui/Prompt.h"
+#include "ui/qt/CAboutDialog.h"
+#include "ui/qt/ConfigDialogPlug.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/QtSettleTimer.h"
+#include "ui/qt/QtUserPrompts.h"
 
 namespace voldrane {
 
 namespace {
-
-// At login the program may start before the panel that hosts tray icons.
-constexpr int kTrayWaitMs = 10000;
 
 // A writer's temp file, rename and lock come as a burst of changes in the folder: the offices
 // are loaded again once it has been quiet that long, and at the latest after the second bound
@@ -31,17 +29,12 @@ constexpr int kTrayWaitMs = 10000;
 constexpr int kSettingsQuietMs = 150;
 constexpr int kSettingsMaxDelayMs = 1000;
 
-int TrayWaitMs() {
-    const char* text = std::getenv("VOLDRANE_TRAY_WAIT_MS");
-    if (!text || !*text) return kTrayWaitMs;
-    char* end = nullptr;
-    const long ms = std::strtol(text, &end, 10);
-    return (*end == '\0' && ms >= 0 && ms <= 600000) ? static_cast<int>(ms) : kTrayWaitMs;
-}
-
 }  // namespace
 
-CSwitcherApp::CSwitcherApp(int& argc, char** argv) : QApplication(argc, argv) {
+CSwitcherApp::CSwitcherApp(int& argc, char** argv)
+    : QApplication(argc, argv),
+      m_messageBoxes(std::make_unique<ui::qt::QtUserPrompts>()),
+      m_prompts(m_messageBoxes.get()) {
     setApplicationName(QString::fromUtf8(res::kAppTitle));
     setApplicationVersion(QStringLiteral(VOLDRANE_VERSION));
     setDesktopFileName(QString::fromUtf8(res::kDesktopId));
@@ -79,6 +72,7 @@ bool CSwitcherApp::InitInstance() {
         *m_registry,
         *m_spooler,
         *m_network,
+        *m_prompts,
         &CreateConfigDialog,
         [this] { OnAppAbout(); },
         [this](const std::string& page) { OnHelp(page); },
@@ -89,7 +83,9 @@ bool CSwitcherApp::InitInstance() {
             QCoreApplication::exit(0);
         },
         nullptr,
-        {},  // the event loop's settle timer
+        [](std::function<void()> expired) {
+            return std::make_unique<ui::qt::QtSettleTimer>(std::move(expired));
+        },
         platform::CreateDesktopNotices(),
     });
     ReportStoreProblems();
@@ -119,24 +115,12 @@ bool CSwitcherApp::InitInstance() {
 
 // The offices were loaded for what could be read; say what could not, once.
 void CSwitcherApp::ReportStoreProblems() {
-    QString text;
     const std::string readError = m_store->ReadError();
-    if (!readError.empty()) {
-        text = QStringLiteral(
-                   "The settings file cannot be read, so no office networks were loaded:\n%1\n\n"
-                   "Nothing will be written to it until it can be read again.")
-                   .arg(QString::fromStdString(readError));
-    }
     const std::string lines = m_storeDiagnostics.str();
-    if (!lines.empty()) {
-        std::cerr << lines;
-        if (!text.isEmpty()) text += QStringLiteral("\n\n");
-        text +=
-            QStringLiteral("Parts of the settings file could not be read and were left out:\n") +
-            QString::fromStdString(lines).left(2000);
-    }
+    if (!lines.empty()) std::cerr << lines;
     if (!readError.empty()) std::cerr << "voldrane: " << readError << '\n';
-    if (!text.isEmpty()) ui::Prompt().ShowMessage(nullptr, text, ui::PromptIcon::Exclamation);
+    const std::string text = StoreProblemsText(readError, lines);
+    if (!text.empty()) m_prompts->ShowMessage(text, ui::PromptIcon::Exclamation);
 }
 
 void CSwitcherApp::UseNotificationArea(std::unique_ptr<platform::INotificationArea> area) {
@@ -157,9 +141,7 @@ void CSwitcherApp::OnAppAbout() {
 
 void CSwitcherApp::OnHelp(const std::string& page) {
     std::string error;
-    if (!OpenManual(page, &error))
-        ui::Prompt().ShowMessage(nullptr, QString::fromStdString(error),
-                                 ui::PromptIcon::Exclamation);
+    if (!OpenManual(page, &error)) m_prompts->ShowMessage(error, ui::PromptIcon::Exclamation);
 }
 
 }  // namespace voldrane

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/CSwitcherApp.h"
+#include "ui/qt/CSwitcherApp.h"
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so they work without a display (package checks, scripts).

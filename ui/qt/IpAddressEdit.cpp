@@ -1,4 +1,4 @@
-#include "ui/IpAddressEdit.h"
+#include "ui/qt/IpAddressEdit.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "platform/linux/QtNotificationArea.h"
+#include "ui/qt/QtNotificationArea.h"
 
 #include "platform/GuiPlatform.h"
 

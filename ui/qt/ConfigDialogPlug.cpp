@@ -1,6 +1,6 @@
-#include "app/ConfigDialogPlug.h"
+#include "ui/qt/ConfigDialogPlug.h"
 
-#include "ui/CConfigDialog.h"
+#include "ui/qt/CConfigDialog.h"
 
 namespace voldrane {
 

@@ -10,6 +10,7 @@
 #include "offices/COfficeNetwork.h"
 #include "offices/OfficeValues.h"
 #include "platform/Spooler.h"
+#include "ui/UserPrompts.h"
 
 class QComboBox;
 class QLabel;
@@ -36,7 +37,7 @@ class COfficeDialog : public QDialog {
     // The tabs, by index.
     enum Tab { kPrintersTab = 0, kDriveMappingTab = 1, kNetworkSettingsTab = 2 };
 
-    explicit COfficeDialog(platform::ISpooler& spooler, QWidget* parent = nullptr);
+    COfficeDialog(platform::ISpooler& spooler, IUserPrompts& prompts, QWidget* parent = nullptr);
     ~COfficeDialog() override;
 
     // The office to edit (not owned); its name and network become the starting values.
@@ -79,6 +80,7 @@ class COfficeDialog : public QDialog {
     std::array<std::string, kOfficeValueCount> ControlValues() const;
 
     platform::ISpooler& m_spooler;
+    IUserPrompts& m_prompts;
     std::function<void(const std::string&)> m_showHelp;
 
     // Controls, as their labels name them.

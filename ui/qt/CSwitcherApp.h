@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/CSingleInstance.h"
+#include "ui/UserPrompts.h"
 
 namespace voldrane {
 
@@ -19,8 +20,9 @@ class IRegistryStore;
 class ISpooler;
 }  // namespace platform
 
-// The program: lets one copy run, waits for the desktop's tray, creates the hidden main
-// frame (which applies an office or asks to add the network) and then runs the event loop.
+// The program drawn by Qt: lets one copy run, waits for the desktop's tray, creates the hidden
+// main frame (which applies an office or asks to add the network) with the Qt services, and
+// then runs the event loop.
 class CSwitcherApp final : public QApplication {
   public:
     CSwitcherApp(int& argc, char** argv);
@@ -34,6 +36,8 @@ class CSwitcherApp final : public QApplication {
 
     // Uses `area` instead of the desktop's own (tests: a recording area). Before InitInstance.
     void UseNotificationArea(std::unique_ptr<platform::INotificationArea> area);
+    // Uses `prompts` (not owned) instead of message boxes (tests: recorded answers).
+    void UsePrompts(ui::IUserPrompts& prompts) { m_prompts = &prompts; }
 
     void OnAppAbout();
     void OnHelp(const std::string& page);
@@ -47,6 +51,8 @@ class CSwitcherApp final : public QApplication {
     bool m_bExitRequested = false;
     std::ostringstream m_storeDiagnostics;
     std::unique_ptr<platform::INotificationArea> m_area;
+    std::unique_ptr<ui::IUserPrompts> m_messageBoxes;
+    ui::IUserPrompts* m_prompts;
     std::unique_ptr<platform::IRegistryStore> m_store;
     std::unique_ptr<CRegistry> m_registry;
     std::unique_ptr<platform::ISpooler> m_spooler;

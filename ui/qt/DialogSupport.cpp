@@ -1,4 +1,4 @@
-#include "ui/DialogSupport.h"
+#include "ui/qt/DialogSupport.h"
 
 #include <QListWidget>
 

@@ -1,4 +1,4 @@
-#include "app/CAboutDialog.h"
+#include "ui/qt/CAboutDialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "ui/CConfigDialog.h"
+#include "ui/qt/CConfigDialog.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -15,9 +15,8 @@
 #include "offices/OfficeStore.h"
 #include "platform/Autostart.h"
 #include "res/Strings.h"
-#include "ui/COfficeDialog.h"
-#include "ui/DialogSupport.h"
-#include "ui/Prompt.h"
+#include "ui/qt/COfficeDialog.h"
+#include "ui/qt/DialogSupport.h"
 
 namespace voldrane::ui {
 
@@ -222,7 +221,7 @@ void CConfigDialog::OnSelect() {
 }
 
 void CConfigDialog::OnNew() {
-    COfficeDialog dialog(m_pHost->Spooler(), m_bInteractive ? this : nullptr);
+    COfficeDialog dialog(m_pHost->Spooler(), m_pHost->Prompts(), m_bInteractive ? this : nullptr);
     const int n = m_pOffices->GetSize();
     auto office = std::make_unique<COfficeNetwork>();
     office->m_strOfficeName = kNewOfficeName;
@@ -257,7 +256,7 @@ void CConfigDialog::OnEdit() {
 
     const std::string listedName = office.m_strOfficeName;
 
-    COfficeDialog dialog(m_pHost->Spooler(), this);
+    COfficeDialog dialog(m_pHost->Spooler(), m_pHost->Prompts(), this);
     dialog.SetOffice(&office);
     const int result = RunOfficeDialog(dialog);
     // Values applied before a Cancel stay in the record, unsaved until the next save.
@@ -303,8 +302,7 @@ void CConfigDialog::OnEdit() {
 }
 
 void CConfigDialog::OnDelete() {
-    const bool yes =
-        Prompt().AskYesNo(this, QString::fromUtf8(res::kAskDeleteOffice), PromptIcon::Exclamation);
+    const bool yes = m_pHost->Prompts().AskYesNo(res::kAskDeleteOffice, PromptIcon::Exclamation);
     QListWidgetItem* item = yes ? SelectedEntry() : nullptr;
     const int p = item ? PositionOf(item) : -1;
     if (p >= 0 && p < m_pOffices->GetSize()) {
@@ -433,7 +431,7 @@ int CConfigDialog::RunOfficeDialog(COfficeDialog& dialog) {
 }
 
 void CConfigDialog::ReportStoreFailure(const QString& message) {
-    Prompt().ShowMessage(isVisible() ? this : nullptr, message, PromptIcon::Exclamation);
+    m_pHost->Prompts().ShowMessage(message.toStdString(), PromptIcon::Exclamation);
 }
 
 }  // namespace voldrane::ui

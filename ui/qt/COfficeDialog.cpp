@@ -1,4 +1,4 @@
-#include "ui/COfficeDialog.h"
+#include "ui/qt/COfficeDialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,9 +16,8 @@
 #include "offices/OfficeValues.h"
 #include "printers/CPrinterList.h"
 #include "res/Strings.h"
-#include "ui/DialogSupport.h"
-#include "ui/IpAddressEdit.h"
-#include "ui/Prompt.h"
+#include "ui/qt/DialogSupport.h"
+#include "ui/qt/IpAddressEdit.h"
 
 namespace voldrane::ui {
 
@@ -44,10 +43,11 @@ QString FromStd(const std::string& s) {
 
 }  // namespace
 
-COfficeDialog::COfficeDialog(platform::ISpooler& spooler, QWidget* parent)
+COfficeDialog::COfficeDialog(platform::ISpooler& spooler, IUserPrompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint),
-      m_spooler(spooler) {
+      m_spooler(spooler),
+      m_prompts(prompts) {
     setObjectName(QStringLiteral("officeDialog"));
     setWindowTitle(tr("Office Network"));
 
@@ -194,9 +194,7 @@ void COfficeDialog::SetOffice(COfficeNetwork* office) {
 void COfficeDialog::UseCurrentNetwork(const CNetworkSettings* current, bool bAsk) {
     m_bNewOffice = true;
     if (!current) return;
-    if (bAsk && !Prompt().AskYesNo(parentWidget(), QString::fromUtf8(res::kAskUseCurrentNetwork),
-                                   PromptIcon::Question))
-        return;
+    if (bAsk && !m_prompts.AskYesNo(res::kAskUseCurrentNetwork, PromptIcon::Question)) return;
     m_addrIPAddress = current->m_strIPAddress;
     m_addrSubnetMask = current->m_strSubnetMask;
     m_addrDefaultGateway = current->m_strDefaultGateway;
