@@ -1,0 +1,76 @@
+#!/usr/bin/python3
+"""voldrane.exe end to end under Wine: in a network namespace of its own (a veth to a
+"gateway" namespace, its own resolv.conf), with a private cupsd holding the queues qa, qb and
+qc, a private Xvfb and a new Wine prefix whose offices voldranectl.exe adds: "Office A" from
+the namespace's network (printer qa) and "Office B" elsewhere (printer qb). tray_driver.exe
+then works the program through its window messages and checks the registry and what the
+program says on standard output. Root needed; everything started is removed again.
+
+usage: tray_e2e_wine.py --voldrane EXE --voldranectl EXE --driver EXE
+"""
+import argparse
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "../network"))
+sys.path.insert(0, os.path.join(HERE, "../tray"))
+from network_kernel_test import Failure, run_scenario  # noqa: E402
+from trayfixture import Desk  # noqa: E402
+
+# Inside the namespace, with the prefix's wine server started there (it reads the adapters).
+SCRIPT = r'''
+set -e
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine "$CTL" add --name "Office A" --current --printer qa >/dev/null
+wine "$CTL" add --name "Office B" --ip 10.20.30.40 --mask 255.255.255.0 \
+    --gateway 10.20.30.1 --dns1 10.20.30.53 --printer qb >/dev/null
+wine "$DRIVER" "$VOLDRANE"
+'''
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def scenario(sb, args, c):
+    with Desk("wine-tray") as desk:
+        desk.start_x("1024x768x24")
+        desk.start_cupsd(["qa", "qb", "qc"])
+        host, gw = sb.netns("wtray"), sb.netns("wgw")
+        sb.run("ip", "-n", host, "link", "add", "eth0", "type", "veth", "peer", "name", "gw0",
+               "netns", gw)
+        sb.run("ip", "-n", host, "addr", "add", "192.168.50.10/24", "dev", "eth0")
+        sb.run("ip", "-n", gw, "addr", "add", "192.168.50.1/24", "dev", "gw0")
+        sb.run("ip", "-n", host, "link", "set", "eth0", "up")
+        sb.run("ip", "-n", gw, "link", "set", "gw0", "up")
+        sb.run("ip", "-n", host, "route", "add", "default", "via", "192.168.50.1")
+        sb.resolv_conf(host, "nameserver 192.168.50.53\n")
+        env = dict(desk.env, WINEPREFIX=os.path.join(sb.tmp, "prefix"), WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="winemenubuilder.exe=d", CTL=args.voldranectl,
+                   DRIVER=args.driver, VOLDRANE=windows_path(args.voldrane))
+        try:
+            r = subprocess.run(["ip", "netns", "exec", host, "sh", "-c", SCRIPT],
+                               capture_output=True, text=True, env=env, timeout=240)
+        except subprocess.TimeoutExpired as e:
+            raise Failure("the driver did not finish within 240 s:\n%s" % (e.stdout or ""))
+        finally:
+            subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+        print(r.stdout, end="")
+        c.true(r.returncode == 0, "the driver's checks (exit %d):\n%s%s"
+               % (r.returncode, r.stdout, r.stderr))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--voldrane", required=True)
+    parser.add_argument("--voldranectl", required=True)
+    parser.add_argument("--driver", required=True)
+    args = parser.parse_args()
+    return run_scenario(lambda sb, c: scenario(sb, args, c))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
