@@ -71,7 +71,7 @@ class OfficeDialogTest : public testing::Test {
     // The dialog as its modal run would show it, but without a modal loop.
     std::unique_ptr<COfficeDialog> Open(COfficeNetwork* edited) {
         auto dialog = std::make_unique<COfficeDialog>(spooler, prompt);
-        dialog->SetOffice(edited);
+        dialog->Presenter().SetOffice(edited);
         dialog->OnInitDialog();
         ShowActive(dialog.get());
         return dialog;
@@ -98,8 +98,8 @@ TEST_P(NewOfficeTest, StartsFromTheCurrentNetworkOrEmpty) {
     if (c.ask) prompt.Answer(c.answer);
 
     COfficeDialog dialog(spooler, prompt);
-    dialog.SetOffice(&fresh);
-    dialog.UseCurrentNetwork(&current, c.ask);
+    dialog.Presenter().SetOffice(&fresh);
+    dialog.Presenter().UseCurrentNetwork(&current, c.ask);
     ASSERT_EQ(prompt.shown.size(), c.ask ? 1u : 0u);
     if (c.ask) {
         EXPECT_EQ(prompt.shown[0].text, "Use Current Network Settings?");
@@ -212,7 +212,7 @@ TEST_F(OfficeDialogTest, OkTakesOnlyTheValuesTheUserChanged) {
         QTest::mouseClick(Child<QPushButton>(dialog.get(), "ok"), Qt::LeftButton);
         std::array<bool, 9> changed{};
         changed[0] = rename;
-        EXPECT_EQ(dialog->ChangedValues(), changed);
+        EXPECT_EQ(dialog->Presenter().ChangedValues(), changed);
         EXPECT_EQ(office.m_network, before.m_network);
         EXPECT_EQ(office.m_strDefaultPrinter, "Not installed");
         EXPECT_EQ(office.m_strOfficeName, rename ? "Branch" : "Head Office");
@@ -256,7 +256,7 @@ TEST_F(OfficeDialogTest, OkAppliesAndEndsWithOkWhileCancelAndEscapeCopyNothing) 
                          Case{"escape", ui::IDCANCEL, "Zeta"}}) {
         office.m_strDefaultPrinter = "Zeta";
         COfficeDialog dialog(spooler, prompt);
-        dialog.SetOffice(&office);
+        dialog.Presenter().SetOffice(&office);
         OnNextModal([&](QWidget* modal) {
             auto* combo = Child<QComboBox>(modal, "defaultPrinter");
             combo->setFocus();
@@ -321,7 +321,7 @@ TEST_F(OfficeDialogTest, TabsShowTheirOwnControlsAndKeepTypedValues) {
 TEST_F(OfficeDialogTest, HelpKeys) {
     auto dialog = Open(&office);
     std::vector<std::string> pages;
-    dialog->SetHelpHandler([&](const std::string& page) { pages.push_back(page); });
+    dialog->Presenter().SetHelpHandler([&](const std::string& page) { pages.push_back(page); });
     QTest::keyClick(Child<QLineEdit>(dialog.get(), "name"), Qt::Key_F1);
     EXPECT_EQ(pages, std::vector<std::string>{"office"});
 

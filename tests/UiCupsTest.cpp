@@ -56,7 +56,7 @@ TEST_F(DialogCupsTest, OfficeDialogOffersTheInstalledPrintersAndTheUsersDefault)
     COfficeNetwork fresh;
     fresh.m_strOfficeName = "New Office";
     ui::COfficeDialog dialog(spooler, prompt);
-    dialog.SetOffice(&fresh);
+    dialog.Presenter().SetOffice(&fresh);
     dialog.OnInitDialog();
     auto* combo = Child<QComboBox>(&dialog, "defaultPrinter");
     auto* list = Child<QListWidget>(&dialog, "availablePrinters");

@@ -2,10 +2,12 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <memory>
 #include <string>
 
 #include "offices/CNetworkSettings.h"
 #include "offices/COfficeNetwork.h"
+#include "ui/ConfigDialogPresenter.h"
 #include "ui/ConfigHost.h"
 
 class QCheckBox;
@@ -17,60 +19,47 @@ namespace voldrane::ui {
 
 class COfficeDialog;
 
-// The window in which the user keeps the list of offices: it lists them by name and offers
-// Select, New, Edit, Delete, the "Auto-detect Network" switch, Close and Help, and "Start
-// Voldrane when I log in" (the login entry, written at once, outside the store). It works on
-// the main frame's list in place and writes every change to the settings store at once: of an
-// edited office only the values changed here, so that other programs' changes stay.
+// The configuration window drawn by Qt: lays out the list of offices, the buttons and the
+// switches, forwards the user's actions to ConfigDialogPresenter and shows what it says.
 //
 // Use: construct, SetOfficeList, SetCurrentNetwork, then Run. While Run executes, a second
 // request to configure should call BringToTop instead of opening another window.
-class CConfigDialog : public QDialog {
+class CConfigDialog : public QDialog, private IConfigView {
     Q_OBJECT
 
   public:
     explicit CConfigDialog(QWidget* parent = nullptr);
     ~CConfigDialog() override;
 
-    void SetOfficeList(COfficeList* offices);
-    void SetCurrentNetwork(const CNetworkSettings* network);
+    void SetOfficeList(COfficeList* offices) { m_pOffices = offices; }
+    void SetCurrentNetwork(const CNetworkSettings* network) { m_pCurrentNetwork = network; }
 
-    // bAddCurrentNetwork false: the modal configuration window; returns 2 when the user
-    // leaves (Close, Escape or the close box). True: the window stays hidden, the office
-    // dialog opens once for a new office filled with the current network without a
-    // question, and 0 is returned.
+    // As ConfigDialogPresenter::Run, over `host`.
     int Run(bool bAddCurrentNetwork, IConfigHost* host);
 
     // Raises the open window, or the office dialog open above it.
     void BringToTop();
 
   private:
-    void OnInitDialog();
-    void OnItemChangedOffices();
-    void OnLabelEdited(QListWidgetItem* item);
-    void OnSelect();
-    void OnNew();
-    void OnEdit();
-    void OnDelete();
-    void OnCloseButton();
-    void OnHelp();
-    // Takes the office at `position` out of the list and the window (the store is left alone).
-    void RemoveOffice(int position);
-    // The "Start Voldrane when I log in" box; it writes the login entry when clicked.
-    QCheckBox* MakeAutostartBox();
+    // IConfigView
+    void ClearRows() override;
+    void InsertRow(int row, const std::string& name) override;
+    void SetRowText(int row, const std::string& name) override;
+    void RemoveRow(int row) override;
+    int SelectedRow() const override;
+    void ClearSelection() override;
+    void EnableOfficeButtons(bool enabled) override;
+    void ShowSwitches(const ConfigSwitches& switches) override;
+    void ShowAutostart(bool on) override;
+    void RunModal() override;
+    void EndDialog() override;
+    bool RunOfficeDialog(OfficeDialogPresenter& office, bool aboveWindow) override;
 
-    // The selected entry and the office position it carries; -1 without a selection.
-    QListWidgetItem* SelectedEntry() const;
-    static int PositionOf(const QListWidgetItem* item);
-    QListWidgetItem* InsertEntry(const COfficeNetwork& office, int position);
-    void SetEntryText(QListWidgetItem* item, const QString& text);
-    int RunOfficeDialog(COfficeDialog& dialog);
-    void ReportStoreFailure(const QString& message);
+    QCheckBox* MakeCheckBox(const QString& text, const char* name, const QString& help);
 
-    bool m_bInteractive = false;
+    std::unique_ptr<ConfigDialogPresenter> m_presenter;  // made by Run
     COfficeList* m_pOffices = nullptr;
     const CNetworkSettings* m_pCurrentNetwork = nullptr;
-    IConfigHost* m_pHost = nullptr;
 
     QPushButton* m_btnDelete = nullptr;
     QPushButton* m_btnSelect = nullptr;
@@ -80,13 +69,9 @@ class CConfigDialog : public QDialog {
     QPushButton* m_btnHelp = nullptr;
     QListWidget* m_listOffices = nullptr;
     QCheckBox* m_checkAutoDetect = nullptr;
-    bool m_bAutoDetectNetwork = false;
-    bool m_bStoredAutoDetect = true;  // the stored setting when the window opened
-    QCheckBox* m_checkAutostart = nullptr;
     QCheckBox* m_checkFollow = nullptr;
     QCheckBox* m_checkNotify = nullptr;
-    bool m_bStoredFollow = false;  // the stored settings when the window opened
-    bool m_bStoredNotify = true;
+    QCheckBox* m_checkAutostart = nullptr;
 
     QPointer<COfficeDialog> m_pOfficeDialog;  // open during New and Edit
     bool m_bSettingText = false;              // our own label changes are not user edits

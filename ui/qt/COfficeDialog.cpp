@@ -11,11 +11,6 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include "offices/CRegistry.h"
-#include "offices/OfficeStore.h"
-#include "offices/OfficeValues.h"
-#include "printers/CPrinterList.h"
-#include "res/Strings.h"
 #include "ui/qt/DialogSupport.h"
 #include "ui/qt/IpAddressEdit.h"
 
@@ -23,39 +18,34 @@ namespace voldrane::ui {
 
 namespace {
 
-// Refuses an edit that would make the text longer, in UTF-8 bytes, than the store can give
-// back: a longer name would be saved but come back empty at the next start.
-class Utf8LengthValidator final : public QValidator {
+// Refuses an edit that would make the name longer than the store can give back: a longer
+// name would be saved but come back empty at the next start.
+class NameValidator final : public QValidator {
   public:
-    Utf8LengthValidator(qsizetype maxBytes, QObject* parent)
-        : QValidator(parent), m_maxBytes(maxBytes) {}
+    using QValidator::QValidator;
     State validate(QString& input, int&) const override {
-        return input.toUtf8().size() <= m_maxBytes ? Acceptable : Invalid;
+        return OfficeDialogPresenter::NameFits(input.toStdString()) ? Acceptable : Invalid;
     }
-
-  private:
-    qsizetype m_maxBytes;
 };
-
-QString FromStd(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 }  // namespace
 
 COfficeDialog::COfficeDialog(platform::ISpooler& spooler, IUserPrompts& prompts, QWidget* parent)
+    : COfficeDialog(*std::make_unique<OfficeDialogPresenter>(spooler, prompts).release(), parent) {
+    m_ownPresenter.reset(&m_presenter);
+}
+
+COfficeDialog::COfficeDialog(OfficeDialogPresenter& presenter, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint),
-      m_spooler(spooler),
-      m_prompts(prompts) {
+      m_presenter(presenter) {
     setObjectName(QStringLiteral("officeDialog"));
     setWindowTitle(tr("Office Network"));
 
     auto* nameLabel = new QLabel(tr("Name"), this);
     m_editName = new QLineEdit(this);
     m_editName->setObjectName(QStringLiteral("name"));
-    m_editName->setValidator(new Utf8LengthValidator(
-        static_cast<qsizetype>(kOfficeValues[kOfficeNamePlace].maxBytes), m_editName));
+    m_editName->setValidator(new NameValidator(m_editName));
     nameLabel->setBuddy(m_editName);
     m_editName->setWhatsThis(tr("The office's name, as the tray menu and its tooltip show it."));
 
@@ -151,7 +141,7 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, IUserPrompts& prompts,
     buttons->addStretch(1);
     for (QPushButton* b : {m_btnOK, m_btnApply, m_btnCancel}) buttons->addWidget(b);
     connect(m_btnOK, &QPushButton::clicked, this, &COfficeDialog::accept);
-    connect(m_btnApply, &QPushButton::clicked, this, &COfficeDialog::OnApply);
+    connect(m_btnApply, &QPushButton::clicked, this, [this] { m_presenter.OnApply(); });
     connect(m_btnCancel, &QPushButton::clicked, this, &COfficeDialog::reject);
 
     auto* nameRow = new QHBoxLayout;
@@ -171,99 +161,51 @@ COfficeDialog::COfficeDialog(platform::ISpooler& spooler, IUserPrompts& prompts,
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &COfficeDialog::OnSelChangeTabs);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [this] {
-        if (m_showHelp) m_showHelp("office");
-    });
+    connect(help, &QShortcut::activated, this, [this] { m_presenter.OnHelp(); });
 }
 
 COfficeDialog::~COfficeDialog() = default;
 
-void COfficeDialog::SetOffice(COfficeNetwork* office) {
-    m_pOffice = office;
-    m_strName = office->m_strOfficeName;
-    const CNetworkSettings& n = office->m_network;
-    m_addrIPAddress = n.m_strIPAddress;
-    m_addrSubnetMask = n.m_strSubnetMask;
-    m_addrDefaultGateway = n.m_strDefaultGateway;
-    m_addrDHCPServer = n.m_strDHCPServer;
-    m_addrDNSServer1 = n.m_strDNSServer1;
-    m_addrDNSServer2 = n.m_strDNSServer2;
-    m_addrWINSServer = n.m_strWINSServer;
-}
-
-void COfficeDialog::UseCurrentNetwork(const CNetworkSettings* current, bool bAsk) {
-    m_bNewOffice = true;
-    if (!current) return;
-    if (bAsk && !m_prompts.AskYesNo(res::kAskUseCurrentNetwork, PromptIcon::Question)) return;
-    m_addrIPAddress = current->m_strIPAddress;
-    m_addrSubnetMask = current->m_strSubnetMask;
-    m_addrDefaultGateway = current->m_strDefaultGateway;
-    m_addrDHCPServer = current->m_strDHCPServer;
-    m_addrDNSServer1 = current->m_strDNSServer1;
-    m_addrDNSServer2 = current->m_strDNSServer2;
-    m_addrWINSServer = current->m_strWINSServer;
-}
-
-void COfficeDialog::SetHelpHandler(std::function<void(const std::string&)> showHelp) {
-    m_showHelp = std::move(showHelp);
-}
-
 int COfficeDialog::DoModal() {
-    if (!m_bInitialised) OnInitDialog();
+    if (!m_presenter.Initialised()) OnInitDialog();
     return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
 void COfficeDialog::OnInitDialog() {
-    m_bInitialised = true;
-    m_editName->setText(FromStd(m_strName));
-    LoadPrinters();
+    m_presenter.Init(*this);
+    m_editName->setFocus(Qt::OtherFocusReason);
+}
+
+void COfficeDialog::ShowForm(const OfficeForm& form, const std::vector<std::string>& printers,
+                             const std::vector<std::string>& listed) {
+    m_editName->setText(QString::fromStdString(form.name));
     m_tabs->blockSignals(true);
     m_tabs->setCurrentIndex(kPrintersTab);
     m_tabs->blockSignals(false);
-    FillPrinterList();
-    FillDefaultPrinterCombo();
+
+    m_listPrinters->clear();
+    const QIcon icon = PrinterIcon();
+    for (const std::string& name : listed)
+        m_listPrinters->addItem(new QListWidgetItem(icon, QString::fromStdString(name)));
+    m_comboPrinter->clear();
+    for (const std::string& name : printers) m_comboPrinter->addItem(QString::fromStdString(name));
+    m_comboPrinter->setCurrentIndex(form.printer);
 
     ShowControls({m_lblNotSupported}, false);
     ShowControls(PrintersControls(), true);
 
-    m_ctlDNSServer2->SetStartText(m_addrDNSServer2);
-    m_ctlDHCPServer->SetStartText(m_addrDHCPServer);
-    m_ctlDefaultGateway->SetStartText(m_addrDefaultGateway);
-    m_ctlWINSServer->SetStartText(m_addrWINSServer);
-    m_ctlDNSServer1->SetStartText(m_addrDNSServer1);
-    m_ctlSubnetMask->SetStartText(m_addrSubnetMask);
-    m_ctlIPAddress->SetStartText(m_addrIPAddress);
-    m_shown = ControlValues();
-    m_editName->setFocus(Qt::OtherFocusReason);
+    const std::vector<IpAddressEdit*> addresses = AddressControls();
+    for (size_t i = 0; i < addresses.size(); ++i) addresses[i]->SetStartText(form.addresses[i]);
 }
 
-void COfficeDialog::LoadPrinters() {
-    // Read afresh at every opening. A spooler that cannot be asked gives an empty catalogue:
-    // empty printer controls, and Apply leaves the office's printer as it was.
-    const CPrinterList catalogue(m_spooler);
-    m_nPrinterCount = catalogue.GetCount();
-    m_printers.clear();
-    for (int i = 0; i < m_nPrinterCount; ++i) m_printers.push_back(catalogue.GetPrinterName(i));
-}
-
-void COfficeDialog::FillPrinterList() {
-    m_listPrinters->clear();
-    const QIcon icon = PrinterIcon();
-    for (int i = 0; i < m_nPrinterCount; ++i) {
-        const QString name = FromStd(m_printers[static_cast<size_t>(i)]);
-        m_listPrinters->insertItem(SortedRow(m_listPrinters, name),
-                                   new QListWidgetItem(icon, name));
-    }
-}
-
-void COfficeDialog::FillDefaultPrinterCombo() {
-    m_comboPrinter->clear();
-    // Appended in catalogue order, so item i is entry i of the table.
-    for (const std::string& name : m_printers) m_comboPrinter->addItem(FromStd(name));
-    // The office's printer, or for an office without one the user's default printer.
-    m_comboPrinter->setCurrentIndex(SelectDefaultPrinterEntry(
-        m_printers, m_pOffice ? m_pOffice->m_strDefaultPrinter : std::string(),
-        DefaultPrinterName(m_spooler)));
+OfficeForm COfficeDialog::FormValues() const {
+    OfficeForm form;
+    form.name = m_editName->text().toStdString();
+    const std::vector<IpAddressEdit*> addresses = AddressControls();
+    for (size_t i = 0; i < addresses.size(); ++i)
+        form.addresses[i] = addresses[i]->Text().toStdString();
+    form.printer = m_comboPrinter->currentIndex();
+    return form;
 }
 
 void COfficeDialog::OnSelChangeTabs() {
@@ -288,47 +230,8 @@ void COfficeDialog::OnSelChangeTabs() {
     }
 }
 
-void COfficeDialog::OnApply() {
-    if (!m_pOffice) return;
-    m_strName = m_editName->text().toStdString();
-    m_nPrinter = m_comboPrinter->currentIndex();
-    const std::array<std::string, kOfficeValueCount> now = ControlValues();
-    // An office being edited takes only the values the user changed, so that a save writes
-    // nothing else over what another program stored meanwhile, and a value the controls show
-    // in another form ("N/A" as 255.255.255.255, a printer not installed here as the default
-    // printer) stays as it was.
-    for (int i = 0; i < kOfficeValueCount; ++i) {
-        const auto k = static_cast<size_t>(i);
-        const bool changed = now[k] != m_shown[k];
-        if (!changed && !m_changed[k] && !m_bNewOffice) continue;
-        m_changed[k] = true;
-        if (i == kDefaultPrinterPlace) {
-            // Without a chosen printer (none installed, or the office's is gone) the office
-            // keeps the printer it had.
-            if (m_nPrinter >= 0 && m_nPrinter < m_nPrinterCount)
-                m_pOffice->m_strDefaultPrinter = now[k];
-            continue;
-        }
-        OfficeValue(*m_pOffice, i) = now[k];
-    }
-}
-
-std::array<std::string, kOfficeValueCount> COfficeDialog::ControlValues() const {
-    const int printer = m_comboPrinter->currentIndex();
-    return {m_editName->text().toStdString(),
-            m_ctlIPAddress->Text().toStdString(),
-            m_ctlSubnetMask->Text().toStdString(),
-            m_ctlDefaultGateway->Text().toStdString(),
-            m_ctlDHCPServer->Text().toStdString(),
-            m_ctlDNSServer1->Text().toStdString(),
-            m_ctlDNSServer2->Text().toStdString(),
-            m_ctlWINSServer->Text().toStdString(),
-            printer >= 0 && printer < m_nPrinterCount ? m_printers[static_cast<size_t>(printer)]
-                                                      : std::string()};
-}
-
 void COfficeDialog::accept() {
-    OnApply();
+    m_presenter.OnOk();
     QDialog::accept();
 }
 
@@ -340,10 +243,14 @@ std::vector<QWidget*> COfficeDialog::PrintersControls() const {
     return {m_listPrinters, m_comboPrinter, m_lblDefaultPrinter, m_lblAvailablePrinters};
 }
 
+std::vector<IpAddressEdit*> COfficeDialog::AddressControls() const {
+    return {m_ctlIPAddress,  m_ctlSubnetMask, m_ctlDefaultGateway, m_ctlDHCPServer,
+            m_ctlDNSServer1, m_ctlDNSServer2, m_ctlWINSServer};
+}
+
 std::vector<QWidget*> COfficeDialog::NetworkControls() const {
-    std::vector<QWidget*> controls = {m_ctlIPAddress,  m_ctlSubnetMask, m_ctlDefaultGateway,
-                                      m_ctlDHCPServer, m_ctlDNSServer1, m_ctlDNSServer2,
-                                      m_ctlWINSServer};
+    std::vector<QWidget*> controls;
+    for (IpAddressEdit* control : AddressControls()) controls.push_back(control);
     controls.insert(controls.end(), m_networkLabels.begin(), m_networkLabels.end());
     return controls;
 }
