@@ -1,6 +1,9 @@
 // voldrane.exe: the tray program on Windows. It lets one copy run, creates the hidden frame
 // window and the notification-area icon, hands both to the application layer's main frame
 // (which applies an office or asks to add the network) and runs the message loop.
+// Before windows.h: its IDOK and IDCANCEL macros would replace the presenters' constants.
+#include "ui/win32/CConfigDialogView.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -118,7 +121,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         spooler,
         *network,
         prompts,
-        {},  // the configuration dialog: not drawn on Windows yet
+        [instance] { return win32::CreateConfigDialog(instance); },
         [instance] { win32::ShowAboutBox(instance); },
         [&prompts](const std::string& page) {
             std::string error;
