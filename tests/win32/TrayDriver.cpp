@@ -5,6 +5,7 @@
 // the network and the print server are the calling script's.
 //
 // usage: tray_driver.exe VOLDRANE_EXE
+//        tray_driver.exe --pose VOLDRANE_EXE   (for the manual's pictures: see screenshots.py)
 // Offices expected: "Office A" (this network, printer qa) and "Office B" (another network,
 // printer qb); queues qa, qb and qc.
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,7 +28,9 @@ constexpr UINT kIconId = 130;
 constexpr int ID_CONFIGURE_NETWORKS = 32771;
 constexpr int ID_NETWORK_AUTODETECT = 32773;
 constexpr int ID_NETWORK_FIRST = 32774;
+constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;
+constexpr int IDC_ABOUT_VERSION = 1100;
 // The configuration dialog's controls.
 constexpr int IDC_DELETE = 998, IDC_SELECT = 999, IDC_EDIT = 1001, IDC_NEW = 1002,
               IDC_OFFICES = 1003, IDC_AUTODETECT = 1009, IDC_CLOSE = 8;
@@ -334,11 +338,78 @@ void FillOfficeDialog(DWORD pid, const std::wstring& name, const std::wstring& p
     Check(WaitUntil([&] { return !IsWindow(office); }), "OK closes the office dialog");
 }
 
+// Says "SHOT NAME LEFT TOP RIGHT BOTTOM" (the window's place on the screen) and waits for a
+// line on standard input: the picture has been taken.
+void Pose(const char* name, HWND window) {
+    RECT r{};
+    if (window) {
+        // Painted as it stands now, before the picture: changes made by messages are drawn
+        // only when the program gets round to it.
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        GetWindowRect(window, &r);
+    }
+    std::printf("SHOT %s %ld %ld %ld %ld\n", name, r.left, r.top, r.right, r.bottom);
+    std::fflush(stdout);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) std::exit(1);
+}
+
+// Shows each window of the program in turn for the manual's pictures, with the offices of
+// the prefix. The tray menu is the caller's to open (a real click).
+int PoseForPictures(const std::wstring& exe) {
+    Program voldrane(exe);
+    const DWORD pid = voldrane.Pid();
+    HWND frame = nullptr;
+    if (!WaitUntil([&] { return (frame = FindOf(pid, L"Voldrane Frame", nullptr, false)); }) ||
+        !WaitUntil(StandaloneTrayShown))
+        return 1;
+    Pose("tray-menu", nullptr);
+
+    PostMessageW(frame, WM_COMMAND, ID_CONFIGURE_NETWORKS, 0);
+    HWND config = WaitForWindow(pid, L"#32770", L"Voldrane Configuration");
+    if (!config) return 1;
+    HWND list = GetDlgItem(config, IDC_OFFICES);
+    const std::vector<std::wstring> offices = ListTexts(list, pid);
+    if (offices.empty() || !SelectListItem(list, pid, offices.front())) return 1;
+    Pose("config-dialog", config);
+
+    Press(config, IDC_EDIT);
+    HWND office = WaitForWindow(pid, L"#32770", L"Office Network");
+    if (!office) return 1;
+    Pose("office-dialog-printers", office);
+    SendMessageW(GetDlgItem(office, IDC_TABS), TCM_SETCURFOCUS, 1, 0);
+    Pose("office-dialog-drive-mapping", office);
+    SendMessageW(GetDlgItem(office, IDC_TABS), TCM_SETCURFOCUS, 2, 0);
+    Pose("office-dialog-network-settings", office);
+    Press(office, IDCANCEL);
+    WaitUntil([&] { return !IsWindow(office); });
+    Press(config, IDCANCEL);
+    WaitUntil([&] { return !IsWindow(config); });
+
+    PostMessageW(frame, WM_COMMAND, ID_APP_ABOUT, 0);
+    HWND about = nullptr;
+    WaitUntil([&] {
+        about = FindOf(pid, L"#32770", L"Voldrane");
+        return about && GetDlgItem(about, IDC_ABOUT_VERSION);
+    });
+    if (!about) return 1;
+    Pose("about-box", about);
+    Press(about, IDOK);
+    WaitUntil([&] { return !IsWindow(about); });
+
+    PostMessageW(frame, WM_COMMAND, ID_APP_EXIT, 0);
+    return WaitUntil([&] { return voldrane.Ended(); }) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--pose") return PoseForPictures(argv[2]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: tray_driver VOLDRANE_EXE\n");
+        std::fprintf(stderr, "usage: tray_driver [--pose] VOLDRANE_EXE\n");
         return 2;
     }
     const std::wstring exe = argv[1];
