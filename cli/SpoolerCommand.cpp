@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/CliCommon.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 
 namespace voldrane::cli {
@@ -22,7 +23,7 @@ namespace {
         code = kExitFailure;
     err.flush();
     std::fflush(nullptr);
-    std::_Exit(code);
+    std::_Exit(platform::FinishProcess(code));
 }
 
 }  // namespace

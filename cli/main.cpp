@@ -100,5 +100,6 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     voldrane::platform::UseUtf8Console();
-    return CheckStandardOutput(Run(voldrane::platform::ProgramArguments(argc, argv)));
+    const int code = CheckStandardOutput(Run(voldrane::platform::ProgramArguments(argc, argv)));
+    return voldrane::platform::FinishProcess(code);
 }

@@ -16,6 +16,7 @@
 #include <iostream>
 #include <streambuf>
 
+#include "platform/Bounded.h"
 #include "platform/Console.h"
 #include "platform/windows/WinText.h"
 
@@ -121,6 +122,15 @@ void UseUtf8Console() {
         err = new ConsoleBuffer(herr);
         std::cerr.rdbuf(err);
     }
+}
+
+int FinishProcess(int code) {
+    if (!g_callAbandoned) return code;
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    return code;  // not reached
 }
 
 std::string SettingsLocation() {

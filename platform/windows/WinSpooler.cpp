@@ -1,11 +1,14 @@
 // The print spooler through winspool: EnumPrintersW (local printers and the user's
 // connections, in the spooler's order), GetDefaultPrinterW and SetDefaultPrinterW. A call to
 // a print server that stopped answering can block without end and cannot be cancelled: each
-// runs on a thread that is abandoned after the bound (platform/Bounded.h).
+// runs on a thread that is abandoned after the bound (platform/Bounded.h). winspool itself is
+// loaded on that thread at the first call, not at program start: under Wine its loading
+// already asks the print server, and a program that imported it would hang before main().
 #include <windows.h>
 #include <winspool.h>
 
 #include <memory>
+#include <mutex>
 
 #include "platform/Bounded.h"
 #include "platform/Platform.h"
@@ -27,6 +30,37 @@ namespace windows_os {
 
 namespace {
 
+// winspool's functions, loaded once.
+struct Winspool {
+    decltype(&::EnumPrintersW) enumPrinters = nullptr;
+    decltype(&::GetDefaultPrinterW) getDefault = nullptr;
+    decltype(&::SetDefaultPrinterW) setDefault = nullptr;
+    std::string error;  // why they could not be loaded
+};
+
+template <typename F>
+F Function(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const Winspool& LoadWinspool() {
+    static std::mutex mutex;
+    static Winspool winspool;
+    static bool loaded = false;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (loaded) return winspool;
+    loaded = true;
+    const HMODULE module = LoadLibraryW(L"winspool.drv");
+    if (module) {
+        winspool.enumPrinters = Function<decltype(winspool.enumPrinters)>(module, "EnumPrintersW");
+        winspool.getDefault = Function<decltype(winspool.getDefault)>(module, "GetDefaultPrinterW");
+        winspool.setDefault = Function<decltype(winspool.setDefault)>(module, "SetDefaultPrinterW");
+    }
+    if (!winspool.enumPrinters || !winspool.getDefault || !winspool.setDefault)
+        winspool.error = "the print spooler's library cannot be loaded: " + LastErrorText();
+    return winspool;
+}
+
 // What a call gives back from its thread: an answer, or the OS's reason.
 template <typename T>
 struct Answer {
@@ -44,11 +78,16 @@ std::string Late(std::chrono::milliseconds bound, const char* what) {
 std::optional<std::vector<std::string>> WinSpooler::EnumPrinters(std::string* error) {
     const auto answer = RunBounded(m_bound, []() {
         Answer<std::vector<std::string>> a;
+        const Winspool& ws = LoadWinspool();
+        if (!ws.error.empty()) {
+            a.error = ws.error;
+            return a;
+        }
         const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         DWORD needed = 0, count = 0;
         std::vector<BYTE> buffer;
         for (int attempt = 0; attempt < 4; ++attempt) {
-            if (::EnumPrintersW(flags, nullptr, 4, buffer.data(), static_cast<DWORD>(buffer.size()),
+            if (ws.enumPrinters(flags, nullptr, 4, buffer.data(), static_cast<DWORD>(buffer.size()),
                                 &needed, &count)) {
                 a.value.emplace();
                 const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
@@ -77,8 +116,13 @@ std::optional<std::vector<std::string>> WinSpooler::EnumPrinters(std::string* er
 std::optional<std::string> WinSpooler::GetDefaultPrinter(std::string* error) {
     const auto answer = RunBounded(m_bound, []() {
         Answer<std::string> a;
+        const Winspool& ws = LoadWinspool();
+        if (!ws.error.empty()) {
+            a.error = ws.error;
+            return a;
+        }
         DWORD size = 0;
-        ::GetDefaultPrinterW(nullptr, &size);
+        ws.getDefault(nullptr, &size);
         DWORD rc = GetLastError();
         if (rc == ERROR_FILE_NOT_FOUND) return a;  // no default printer: no error either
         if (rc != ERROR_INSUFFICIENT_BUFFER) {
@@ -86,7 +130,7 @@ std::optional<std::string> WinSpooler::GetDefaultPrinter(std::string* error) {
             return a;
         }
         std::wstring name(size, L'\0');
-        if (!::GetDefaultPrinterW(name.data(), &size)) {
+        if (!ws.getDefault(name.data(), &size)) {
             rc = GetLastError();
             if (rc != ERROR_FILE_NOT_FOUND) a.error = ErrorText(rc);
             return a;
@@ -111,7 +155,12 @@ bool WinSpooler::SetDefaultPrinter(const std::string& name, std::string* error) 
     }
     const auto answer = RunBounded(m_bound, [wide = Widen(name)]() {
         Answer<bool> a;
-        if (::SetDefaultPrinterW(wide.c_str()))
+        const Winspool& ws = LoadWinspool();
+        if (!ws.error.empty()) {
+            a.error = ws.error;
+            return a;
+        }
+        if (ws.setDefault(wide.c_str()))
             a.value = true;
         else
             a.error = ErrorText(GetLastError());

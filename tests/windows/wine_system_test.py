@@ -1,0 +1,184 @@
+#!/usr/bin/python3
+"""voldranectl.exe under Wine against a network namespace and a private cupsd.
+
+Wine reads the adapters, addresses, gateway and DNS servers from the Linux interfaces of the
+namespace its wine server runs in, and the printers from the CUPS server named by
+CUPS_SERVER: so the network source and the spooler are driven by what this test sets up.
+Wine fakes the DHCP server, WINS, printer attributes and SetDefaultPrinter across processes:
+nothing here checks those. Needs root (network namespaces); everything started is removed
+again (the namespace helpers of tests/network).
+
+usage: wine_system_test.py --voldranectl PATH/voldranectl.exe
+"""
+import argparse
+import json
+import os
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "network"))
+from network_kernel_test import Failure, run_scenario, wait_for  # noqa: E402
+
+OFFICE_NAME = "Zürich Büro – 2F"
+
+
+class WineInNamespace:
+    """A private prefix whose wine server runs in namespace `ns`."""
+
+    def __init__(self, sb, ns, env):
+        self.sb, self.ns = sb, ns
+        self.env = dict(os.environ, **env)
+        self.env.update(WINEPREFIX=os.path.join(sb.tmp, "prefix"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="winemenubuilder.exe=d")
+        self.server = sb.start("ip", "netns", "exec", ns, "wineserver", "-f", "-p", env=self.env)
+        self.run("cmd", "/c", "exit 0", timeout=120)
+
+    def argv(self, *argv):
+        return ["ip", "netns", "exec", self.ns, "wine", *argv]
+
+    def run(self, *argv, env=None, timeout=60):
+        e = dict(self.env, **(env or {}))
+        return subprocess.run(self.argv(*argv), capture_output=True, env=e, timeout=timeout)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+
+
+class Cupsd:
+    """A private cupsd on a socket in the sandbox, with queues that print to /dev/null."""
+
+    def __init__(self, sb):
+        d = os.path.join(sb.tmp, "cups")
+        for sub in ("spool/temp", "log", "cache", "home"):
+            os.makedirs(os.path.join(d, sub), exist_ok=True)
+        self.socket = os.path.join(d, "cups.sock")
+        with open(os.path.join(d, "cupsd.conf"), "w") as f:
+            f.write(f"Listen {self.socket}\nBrowsing Off\nWebInterface No\n"
+                    "<Policy default>\n<Limit All>\nOrder Allow,Deny\n</Limit>\n</Policy>\n")
+        with open(os.path.join(d, "cups-files.conf"), "w") as f:
+            f.write(f"FileDevice Yes\nPrintcap {d}/printcap\nServerRoot {d}\nStateDir {d}\n"
+                    f"CacheDir {d}/cache\nRequestRoot {d}/spool\nTempDir {d}/spool/temp\n"
+                    f"AccessLog {d}/log/access_log\nErrorLog {d}/log/error_log\n"
+                    f"PageLog {d}/log/page_log\n")
+        self.env = {"CUPS_SERVER": self.socket, "HOME": os.path.join(d, "home")}
+        sb.start("/usr/sbin/cupsd", "-f", "-c", os.path.join(d, "cupsd.conf"),
+                 "-s", os.path.join(d, "cups-files.conf"))
+        wait_for(lambda: os.path.exists(self.socket), "cupsd's socket")
+        self.sb = sb
+
+    def admin(self, *argv):
+        self.sb.run("/usr/sbin/lpadmin", *argv, env=dict(os.environ, **self.env))
+
+
+class SilentServer:
+    """A print server that accepts connections and never answers."""
+
+    def __init__(self, path):
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.bind(path)
+        self.sock.listen(16)
+        self.held = []
+        threading.Thread(target=self.accept, daemon=True).start()
+
+    def accept(self):
+        while True:
+            try:
+                self.held.append(self.sock.accept()[0])
+            except OSError:
+                return
+
+
+def text(b):
+    return b.decode("utf-8", "replace")
+
+
+def scenario(sb, args, c):
+    h = sb.netns("wh")
+    gw = sb.netns("wg")
+    # In the order Wine lists them: a virtual adapter with an address (passed over by its
+    # description), an adapter without an address (passed over for a later one with one),
+    # then the office's network.
+    sb.standalone_link(h, "Virtual0")
+    sb.run("ip", "-n", h, "addr", "add", "10.9.9.9/24", "dev", "Virtual0")
+    sb.run("ip", "-n", h, "link", "set", "Virtual0", "up")
+    sb.standalone_link(h, "eth0")
+    sb.run("ip", "-n", h, "link", "set", "eth0", "up")
+    sb.run("ip", "-n", h, "link", "add", "eth1", "type", "veth", "peer", "name", "gw0",
+           "netns", gw)
+    sb.run("ip", "-n", h, "addr", "add", "192.168.50.10/24", "dev", "eth1")
+    sb.run("ip", "-n", h, "link", "set", "eth1", "up")
+    sb.run("ip", "-n", gw, "addr", "add", "192.168.50.1/24", "dev", "gw0")
+    sb.run("ip", "-n", gw, "link", "set", "gw0", "up")
+    sb.run("ip", "-n", h, "route", "add", "default", "via", "192.168.50.1")
+    sb.resolv_conf(h, "nameserver 192.168.50.53\nnameserver 192.168.50.54\n")
+
+    cups = Cupsd(sb)
+    for q in ("q-alpha", "q-beta", "q-gamma"):
+        cups.admin("-p", q, "-E", "-v", "file:///dev/null")
+    cups.admin("-d", "q-beta")
+
+    wine = WineInNamespace(sb, h, cups.env)
+    try:
+        checks(sb, args, c, wine, cups)
+    finally:
+        wine.close()
+
+
+def checks(sb, args, c, wine, cups):
+    ctl = args.voldranectl
+
+    # The network source and the core's choice of adapter.
+    r = wine.run(ctl, "detect", "--json")
+    c.eq(r.returncode, 0, "detect: exit status")
+    d = json.loads(r.stdout)
+    c.eq(d.get("IP Address"), "192.168.50.10", "detect: address of the office's adapter")
+    c.eq(d.get("Subnet Mask"), "255.255.255.0", "detect: mask")
+    c.eq(d.get("Default Gateway"), "192.168.50.1", "detect: gateway")
+    c.eq(d.get("DNS Server 1"), "192.168.50.53", "detect: DNS 1")
+    c.eq(d.get("DNS Server 2"), "192.168.50.54", "detect: DNS 2")
+
+    # The spooler: the server's queues and default.
+    r = wine.run(ctl, "spooler", "list")
+    c.eq(r.returncode, 0, "spooler list: exit status " + text(r.stderr))
+    c.eq(sorted(text(r.stdout).split()), ["q-alpha", "q-beta", "q-gamma"], "spooler list")
+    r = wine.run(ctl, "spooler", "default")
+    c.eq(text(r.stdout).strip(), "q-beta", "spooler default: the server's default")
+    r = wine.run(ctl, "spooler", "set-default", "no-such-queue")
+    c.eq(r.returncode, 3, "set-default of an unknown printer: exit status")
+    c.true("no-such-queue" in text(r.stderr) and ": " in text(r.stderr),
+           f"set-default of an unknown printer names it and the OS's reason: {r.stderr!r}")
+
+    # The whole tool against the registry, the network and the printers.
+    r = wine.run(ctl, "add", "--name", OFFICE_NAME, "--current", "--printer", "q-gamma")
+    c.eq(r.returncode, 0, "add --current: exit status " + text(r.stderr))
+    key = text(r.stdout).strip()
+    r = wine.run(ctl, "list", "--json")
+    offices = json.loads(r.stdout) if r.returncode == 0 else []
+    c.eq([(o["Key"], o["Office Name"], o["IP Address"], o["Default Printer"]) for o in offices],
+         [(key, OFFICE_NAME, "192.168.50.10", "q-gamma")], "list --json after add")
+    r = wine.run(ctl, "list")
+    c.true(OFFICE_NAME.encode() in r.stdout, f"list: the name in UTF-8 through a pipe: {r.stdout!r}")
+    r = wine.run(ctl, "auto")
+    c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-gamma\n"),
+         "auto: matches the office and sets its printer " + text(r.stderr))
+
+    # A print server that accepts and never answers costs the bound, and says so.
+    silent = SilentServer(os.path.join(sb.tmp, "silent.sock"))
+    r = wine.run(ctl, "spooler", "list", env={"CUPS_SERVER": silent.sock.getsockname()},
+                 timeout=60)
+    c.eq(r.returncode, 3, "a silent print server: exit status " + text(r.stderr))
+    c.true("did not answer" in text(r.stderr), f"a silent print server: {r.stderr!r}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--voldranectl", required=True)
+    args = parser.parse_args()
+    return run_scenario(lambda sb, checker: scenario(sb, args, checker))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
