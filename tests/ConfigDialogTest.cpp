@@ -100,27 +100,6 @@ class ConfigDialogTest : public testing::Test {
         return dialog.Run(false, host.get());
     }
 
-    // Another program's store object on the same file (as voldranectl has), for changes made
-    // while the dialog is open.
-    struct OtherWriter {
-        explicit OtherWriter(const std::string& path) : store(path), registry(store) {}
-        RegFileStore store;
-        CRegistry registry;
-    };
-    OtherWriter Other() const { return OtherWriter(StorePath()); }
-
-    // As `voldranectl edit KEY --printer P` (or --name) does it: only that value.
-    void OtherSets(const std::string& key, int place, const std::string& text) {
-        OtherWriter other = Other();
-        COfficeNetwork office;
-        office.m_strKeyName = key;
-        OfficeValue(office, place) = text;
-        std::array<bool, 9> fields{};
-        fields[static_cast<size_t>(place)] = true;
-        bool gone = true;
-        ASSERT_TRUE(UpdateOffice(other.registry, office, fields, gone));
-    }
-
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (int i = 0; i < host->offices.GetSize(); ++i)
@@ -271,80 +250,6 @@ TEST_F(ConfigDialogTest, EditingTheAppliedOfficeAppliesItAgainAtOnce) {
     EXPECT_EQ(host->offices.ElementAt(0).m_strKeyName, "3FF36300") << "same key, rewritten";
 }
 
-TEST_F(ConfigDialogTest, DeletingTheMiddleOfThreeShiftsEveryPosition) {
-    Seed({{"3FF36300", "A"}, {"3FF36301", "B"}, {"3FF36302", "C"}});
-    host->currentOffice = 2;
-    prompt.Answer(false);
-    prompt.Answer(true);
-    RunConfig([&](QWidget* config) {
-        ClickEntry(config, "B");
-        Click(config, "delete");  // No
-        EXPECT_EQ(Entries(config), QStringList({"A", "B", "C"}));
-        Click(config, "delete");  // Yes
-        EXPECT_EQ(Entries(config), QStringList({"A", "C"}));
-        EXPECT_FALSE(Enabled(config, "edit")) << "nothing is selected any more";
-
-        // Each remaining entry still reaches its own office.
-        for (const auto& [name, position] :
-             std::vector<std::pair<QString, int>>{{"A", 0}, {"C", 1}}) {
-            ClickEntry(config, name);
-            Click(config, "select");
-            EXPECT_EQ(host->selected.back(), position);
-            ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
-                EXPECT_EQ(Child<QLineEdit>(office, "name")->text(), name);
-                Click(office, "cancel");
-            });
-        }
-        host->currentOffice = 1;  // as the deletion left it (checked below without Select)
-        Click(config, "close");
-    });
-    ASSERT_EQ(prompt.shown.size(), 2u);
-    EXPECT_EQ(prompt.shown[0].text, "Are you sure you want to delete this office network?");
-    EXPECT_EQ(prompt.shown[0].icon, ui::PromptIcon::Exclamation);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"A/Zeta", "C/Zeta"}));
-    EXPECT_EQ(host->noOffices, 0);
-}
-
-TEST_F(ConfigDialogTest, DeletionKeepsTheCurrentOfficeMarked) {
-    struct Case {
-        int current;
-        const char* deleted;
-        int after;
-    };
-    // Behind the deleted office: one place up. The deleted office itself: none.
-    for (const Case c : {Case{2, "B", 1}, Case{0, "B", 0}, Case{1, "B", -1}, Case{-1, "A", -1}}) {
-        Fresh();
-        Seed({{"3FF36300", "A"}, {"3FF36301", "B"}, {"3FF36302", "C"}});
-        host->currentOffice = c.current;
-        prompt.Answer(true);
-        RunConfig([&](QWidget* config) {
-            ClickEntry(config, c.deleted);
-            Click(config, "delete");
-            Click(config, "close");
-        });
-        EXPECT_EQ(host->currentOffice, c.after) << c.current;
-        EXPECT_TRUE(host->selected.empty()) << "deleting applies nothing";
-    }
-}
-
-TEST_F(ConfigDialogTest, DeletingTheLastOfficeShowsThatThereAreNone) {
-    Seed({{"3FF36300", "Zurich"}});
-    host->currentOffice = 0;
-    prompt.Answer(true);
-    RunConfig([&](QWidget* config) {
-        ClickEntry(config, "Zurich");
-        Click(config, "delete");
-        EXPECT_TRUE(Entries(config).isEmpty());
-        EXPECT_FALSE(Enabled(config, "delete"));
-        Click(config, "close");
-    });
-    EXPECT_EQ(host->noOffices, 1);
-    EXPECT_EQ(host->currentOffice, -1);
-    EXPECT_TRUE(Stored().empty());
-    EXPECT_GE(host->officesChanged, 1);
-}
-
 TEST_F(ConfigDialogTest, CloseStoresTheSwitchWhileEscapeAndTheCloseBoxDoNot) {
     struct Case {
         bool before;
@@ -428,37 +333,6 @@ TEST_F(ConfigDialogTest, StartAtLoginWritesAndRemovesTheEntryAtOnce) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown[0].text.find("Not a directory"), std::string::npos)
         << prompt.shown[0].text;
-}
-
-TEST_F(ConfigDialogTest, FollowAndNotifyAreStoredByCloseOnlyWhenTheUserChangedThem) {
-    Seed({{"3FF36300", "Zurich"}});
-    auto toggle = [](QWidget* config, const char* name) {
-        auto* check = Child<QCheckBox>(config, name);
-        check->setFocus();
-        QTest::keyClick(check, Qt::Key_Space);
-    };
-    RunConfig([&](QWidget* config) {
-        EXPECT_FALSE(Child<QCheckBox>(config, "followNetwork")->isChecked());
-        EXPECT_TRUE(Child<QCheckBox>(config, "notify")->isChecked());
-        toggle(config, "followNetwork");
-        QTest::keyClick(config, Qt::Key_Escape);
-    });
-    EXPECT_FALSE(ReadFollowNetwork(host->registry));
-    RunConfig([&](QWidget* config) {
-        OtherWriter other = Other();
-        ASSERT_TRUE(WriteNotify(other.registry, false));  // voldranectl set notify off
-        toggle(config, "followNetwork");
-        Click(config, "close");
-    });
-    EXPECT_TRUE(ReadFollowNetwork(host->registry));
-    EXPECT_FALSE(ReadNotify(host->registry)) << "the box left as shown stores nothing";
-    RunConfig([&](QWidget* config) {
-        EXPECT_TRUE(Child<QCheckBox>(config, "followNetwork")->isChecked());
-        EXPECT_FALSE(Child<QCheckBox>(config, "notify")->isChecked());
-        toggle(config, "notify");
-        Click(config, "close");
-    });
-    EXPECT_TRUE(ReadNotify(host->registry));
 }
 
 TEST_F(ConfigDialogTest, InPlaceLabelEditsGoBackToTheOfficeName) {
@@ -564,88 +438,6 @@ TEST_F(ConfigDialogTest, StoreFailuresAreReportedAndTheChangeIsKeptInMemory) {
 
 // Two writers on one office: another program changes one value while the office dialog has
 // the office open, the user changes another. Both changes stay.
-TEST_F(ConfigDialogTest, AnEditKeepsWhatAnotherProgramChangedInTheSameOffice) {
-    constexpr int kName = 0, kPrinter = 8;
-    struct Case {
-        int theirs;  // the value the other program changes
-        const char* theirText;
-        std::function<void(QWidget*)> mine;
-        const char* stored;
-    };
-    for (const Case& c : {Case{kPrinter, "alpha", RenameAnd("Zug", "ok"), "Zug/alpha"},
-                          Case{kName, "Basel", ChoosePrinterAnd("Beta", "ok"), "Basel/Beta"}}) {
-        Fresh();
-        Seed({{"3FF36300", "Zurich"}, {"3FF36301", "Berlin"}});
-        RunConfig([&](QWidget* config) {
-            ClickEntry(config, "Zurich");
-            ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
-                OtherSets("3FF36300", c.theirs, c.theirText);
-                c.mine(office);
-            });
-            Click(config, "close");
-        });
-        EXPECT_EQ(Stored(), (std::vector<std::string>{c.stored, "Berlin/Zeta"})) << c.stored;
-        const COfficeNetwork& edited = host->offices.ElementAt(0);
-        EXPECT_EQ(edited.m_strOfficeName + "/" + edited.m_strDefaultPrinter, c.stored)
-            << "the dialog's record holds what is stored";
-        EXPECT_TRUE(prompt.shown.empty());
-    }
-}
-
-TEST_F(ConfigDialogTest, AnEditOfAnOfficeRemovedMeanwhileSaysSoAndBringsNothingBack) {
-    Seed({{"3FF36300", "Zurich"}, {"3FF36301", "Berlin"}});
-    host->currentOffice = 1;
-    RunConfig([&](QWidget* config) {
-        ClickEntry(config, "Zurich");
-        ClickToOfficeDialog(config, "edit", [&](QWidget* office) {
-            OtherWriter other = Other();  // voldranectl remove
-            ASSERT_TRUE(DeleteOfficeKey(other.registry, "3FF36300"));
-            RenameAnd("Zug", "ok")(office);
-        });
-        EXPECT_EQ(Entries(config), QStringList({"Berlin"}));
-        // The remaining entry still reaches its own office.
-        ClickEntry(config, "Berlin");
-        Click(config, "select");
-        Click(config, "close");
-    });
-    ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text,
-              "The office network \"Zurich\" was removed by another program, so the change was "
-              "not saved.");
-    EXPECT_EQ(Stored(), std::vector<std::string>{"Berlin/Zeta"});
-    EXPECT_EQ(Names(), std::vector<std::string>{"Berlin"});
-    EXPECT_EQ(host->selected, std::vector<int>{0});
-    EXPECT_EQ(host->currentOffice, 0) << "the applied office moved up one place";
-}
-
-TEST_F(ConfigDialogTest, CloseKeepsTheSwitchAnotherProgramStoredUnlessTheUserChangedIt) {
-    struct Case {
-        bool shown;   // the frame's switch when the window opens (off: an office chosen)
-        bool toggle;  // the user clicks the check box
-        uint32_t stored;
-    };
-    for (const Case c : {Case{true, false, 0u}, Case{false, true, 1u}}) {
-        SCOPED_TRACE(c.toggle ? "switched on by the user" : "left as shown");
-        Fresh();
-        Seed({{"3FF36300", "Zurich"}});
-        host->autoDetect = c.shown;
-        RunConfig([&](QWidget* config) {
-            {
-                OtherWriter other = Other();  // voldranectl set auto-detect off
-                ASSERT_TRUE(other.registry.CreateKey(kAppKey));
-                ASSERT_TRUE(WriteAutoDetect(other.registry, false));
-            }
-            if (c.toggle) {
-                auto* check = Child<QCheckBox>(config, "autoDetect");
-                check->setFocus();
-                QTest::keyClick(check, Qt::Key_Space);
-            }
-            Click(config, "close");
-        });
-        EXPECT_EQ(StoredAutoDetect(), std::optional<uint32_t>(c.stored));
-    }
-}
-
 TEST_F(ConfigDialogTest, HelpOpensTheManualAndEveryControlExplainsItself) {
     prompt.Answer(false);
     RunConfig([&](QWidget* config) {

@@ -234,18 +234,6 @@ TEST_F(OfficeDialogTest, NameTakesNoMoreBytesThanTheStoreGivesBack) {
     EXPECT_EQ(office.m_strOfficeName.size(), 1023u);
 }
 
-TEST_F(OfficeDialogTest, WithoutAChosenPrinterTheOfficeKeepsItsOwn) {
-    for (const bool spoolerAnswers : {true, false}) {
-        office.m_strDefaultPrinter = "Gone";
-        spooler.printers =
-            spoolerAnswers ? std::optional(std::vector<std::string>{"Zeta"}) : std::nullopt;
-        auto dialog = Open(&office);
-        EXPECT_EQ(Child<QComboBox>(dialog.get(), "defaultPrinter")->currentIndex(), -1);
-        QTest::mouseClick(Child<QPushButton>(dialog.get(), "apply"), Qt::LeftButton);
-        EXPECT_EQ(office.m_strDefaultPrinter, "Gone");
-    }
-}
-
 TEST_F(OfficeDialogTest, OkAppliesAndEndsWithOkWhileCancelAndEscapeCopyNothing) {
     struct Case {
         const char* how;

@@ -8,6 +8,7 @@ if(TARGET voldrane_qt)
         OfficeDialogTest.cpp
         ConfigDialogDriver.h
         ConfigDialogTest.cpp
+        NameOrderQtTest.cpp
     )
     target_link_libraries(ui_tests PRIVATE voldrane_qt Qt6::Test GTest::gtest)
     target_compile_definitions(ui_tests PRIVATE

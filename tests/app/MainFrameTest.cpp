@@ -1,30 +1,19 @@
-// The main frame: start-up choices, the tray menu and its commands, with a recording
-// notification area, a settings file in a temp folder, a private cupsd and scripted answers.
+// The main frame: start-up choices, the tray menu and its commands, following the network,
+// reloads, with a recording notification area, a settings store in memory, a fake spooler
+// and scripted answers. No toolkit, print server, file system or display.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QTest>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <memory>
-#include <sstream>
 
 #include "app/CMainFrame.h"
+#include "app/CSwitcherCore.h"
 #include "offices/OfficeStore.h"
-#include "platform/FileWatch.h"
-#include "platform/Platform.h"
-#include "platform/linux/RegFileStore.h"
+#include "offices/RegFile.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
-#include "tests/ConfigDialogDriver.h"
-#include "tests/FakeNetworkSource.h"
-#include "tests/UiTestSupport.h"
-#include "tests/app/RecordingNotificationArea.h"
-#include "tests/printers/CupsTest.h"
-#include "tests/support/Offices.h"
-#include "ui/qt/ConfigDialogPlug.h"
-#include "ui/qt/IpAddressEdit.h"
+#include "tests/app/FrameFixture.h"
+#include "tests/support/FakeSpooler.h"
 
 namespace voldrane::test {
 namespace {
@@ -32,153 +21,20 @@ namespace {
 using platform::MenuEntry;
 using platform::NotifyEvent;
 
-// Stands in for the configuration dialog: records how it was run and lets the test act as
-// the dialog would while it runs.
-class FakeConfigDialog final : public IConfigDialog {
-  public:
-    struct Log {
-        std::vector<bool> runs;  // the add-current-network flag of each Run
-        int raised = 0;
-        std::function<void(ui::IConfigHost&)> whileRunning;
-    };
-    explicit FakeConfigDialog(Log& log) : m_log(log) {}
-    void SetOfficeList(COfficeList&) override {}
-    void SetCurrentNetwork(const CNetworkSettings&) override {}
-    int Run(bool bAddCurrentNetwork, ui::IConfigHost* host) override {
-        m_log.runs.push_back(bAddCurrentNetwork);
-        if (m_log.whileRunning) m_log.whileRunning(*host);
-        return 0;
-    }
-    void BringWindowToTop() override { ++m_log.raised; }
-
-  private:
-    Log& m_log;
-};
-
-// The follower's settle timer, expired by the test's hand.
-struct SettleLog {
-    std::function<void()> expired;
-    bool armed = false;
-    void Expire() {
-        ASSERT_TRUE(armed) << "nothing was waiting to settle";
-        armed = false;
-        expired();
-    }
-};
-class HandTimer final : public ISettleTimer {
-  public:
-    explicit HandTimer(SettleLog& log) : m_log(log) {}
-    int64_t NowMs() const override { return 0; }
-    void Start(int) override { m_log.armed = true; }
-
-  private:
-    SettleLog& m_log;
-};
-
-// The desktop's notices: what was shown, and the last one's actions for the test to pick.
-struct NoticeLog {
-    std::vector<std::string> texts;
-    std::function<void(platform::IDesktopNotices::Action)> acted;
-};
-class RecordingNotices final : public platform::IDesktopNotices {
-  public:
-    explicit RecordingNotices(NoticeLog& log) : m_log(log) {}
-    void Show(const std::string& text, std::function<void(Action)> acted) override {
-        m_log.texts.push_back(text);
-        m_log.acted = std::move(acted);
-    }
-
-  private:
-    NoticeLog& m_log;
-};
-
-class MainFrameTest : public CupsTest {
+class MainFrameTest : public testing::Test, public FrameFixture {
   protected:
     void SetUp() override {
-        CupsTest::SetUp();
-        AddQueues({"PrinterA", "PrinterB", "PrinterC", "Before"});
-        ASSERT_EQ(CupsTool({"/usr/bin/lpoptions", "-d", "Before"}), "");
-        m_storePath = g_cupsd->Dir() + "/" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
-        std::filesystem::remove(m_storePath);
-        m_store = std::make_unique<platform::linux_os::RegFileStore>(m_storePath);
-        m_registry = std::make_unique<CRegistry>(*m_store);
-        m_spooler = platform::CreateSpooler();
-        // This machine at the office of 10.1.2.x: network and both DNS servers agree with an
-        // office there (three points), nothing else does.
-        m_network.adapters = std::vector{Adapter("Ethernet", "10.1.2.30", "255.255.255.0")};
-        m_network.dns = std::vector<std::string>{"10.1.2.1", "10.1.2.2"};
+        m_fake.printers = std::vector<std::string>{"PrinterA", "PrinterB", "PrinterC", "Before"};
+        m_fake.defaultPrinter = "Before";
+        m_fake.onlyInstalled = true;
+        SetUpFrame([] { return std::make_unique<MemoryRegistryStore>(); }, m_fake);
     }
-    void TearDown() override { EXPECT_TRUE(m_prompt.AllAnswersUsed()); }
-
-    void Store(const std::vector<COfficeNetwork>& offices) {
-        for (const COfficeNetwork& o : offices) ASSERT_TRUE(SaveOffice(*m_registry, o));
-    }
-    void StoreAutoDetect(bool on) {
-        ASSERT_TRUE(m_registry->CreateKey(kAppKey));
-        ASSERT_TRUE(WriteAutoDetect(*m_registry, on));
+    void TearDown() override { TearDownFrame(); }
+    std::string Default() override {
+        return "system default destination: " + m_fake.defaultPrinter.value_or("(none)");
     }
 
-    CMainFrame& Start(bool expectCreated = true) {
-        m_frame = std::make_unique<CMainFrame>(FrameServices{
-            m_area,
-            *m_registry,
-            *m_spooler,
-            m_network,
-            m_prompt,
-            [this] { return std::make_unique<FakeConfigDialog>(m_dialogs); },
-            [this] { ++m_abouts; },
-            [this](const std::string& page) { m_helpPages.push_back(page); },
-            [this] { ++m_exits; },
-            &m_out,
-            [this](std::function<void()> expired) {
-                m_settle.expired = std::move(expired);
-                return std::make_unique<HandTimer>(m_settle);
-            },
-            std::make_unique<RecordingNotices>(m_notices),
-        });
-        EXPECT_EQ(m_frame->OnCreate(), expectCreated ? 0 : -1);
-        return *m_frame;
-    }
-
-    RecordingNotificationArea::Shown Shown() const {
-        auto it = m_area.shown.find(res::kTrayIconId);
-        return it == m_area.shown.end() ? RecordingNotificationArea::Shown{-1, "(no icon)"}
-                                        : it->second;
-    }
-    const std::vector<MenuEntry>& Menu() { return m_area.menus[res::kTrayIconId]; }
-    const std::vector<MenuEntry>& UseNetwork() { return Menu().at(1).children; }
-    // The ticked entries of "Use Network", by text.
-    std::vector<std::string> Ticked() {
-        std::vector<std::string> texts;
-        for (const MenuEntry& e : UseNetwork())
-            if (e.checked) texts.push_back(e.text);
-        return texts;
-    }
-    std::string Default() { return LpstatDefault(); }
-    // The machine moves to the network `net` ("10.9.9."), and the change settles.
-    void MoveTo(const std::string& net, const std::string& host = "30") {
-        m_network.adapters = std::vector{Adapter("Ethernet", net + host, "255.255.255.0")};
-        m_network.dns = std::vector<std::string>{net + "1", net + "2"};
-        m_frame->OnNetworkChanged();
-        m_settle.Expire();
-    }
-
-    ScriptedPrompt m_prompt;
-    RecordingNotificationArea m_area;
-    FakeNetworkSource m_network;
-    std::string m_storePath;
-    std::unique_ptr<platform::IRegistryStore> m_store;
-    std::unique_ptr<CRegistry> m_registry;
-    std::unique_ptr<platform::ISpooler> m_spooler;
-    FakeConfigDialog::Log m_dialogs;
-    int m_abouts = 0;
-    int m_exits = 0;
-    std::vector<std::string> m_helpPages;
-    std::ostringstream m_out;
-    SettleLog m_settle;
-    NoticeLog m_notices;
-    std::unique_ptr<CMainFrame> m_frame;
+    FakeSpooler m_fake;
 };
 
 const auto kBefore = "system default destination: Before";
@@ -255,7 +111,7 @@ TEST_F(MainFrameTest, AutoDetectOffAppliesTheDefaultOfficeByExactKeyName) {
     };
     for (const Case c : {Case{"B", 1}, Case{"b", 0}, Case{nullptr, 0}, Case{"Z", 0}}) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
-        std::filesystem::remove(m_storePath);
+        FreshStore();
         Store({MakeOffice("A", "Alpha", "10.9.9.1", "PrinterA"),
                MakeOffice("B", "Beta", "10.9.9.2", "PrinterB"),
                MakeOffice("C", "Gamma", "10.9.9.3", "PrinterC")});
@@ -336,7 +192,7 @@ TEST_F(MainFrameTest, AutoDetectCommandWithoutMatchAsksNothing) {
     StoreAutoDetect(false);
     Start();
     ASSERT_EQ(Default(), "system default destination: PrinterA");
-    ASSERT_TRUE(CupsTool({"/usr/bin/lpoptions", "-d", "Before"}).empty());
+    m_fake.defaultPrinter = "Before";
     m_frame->OnMenuCommand(res::ID_NETWORK_AUTODETECT);
     EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
     EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
@@ -497,69 +353,6 @@ TEST_F(MainFrameTest, NoTrayMeansNoFrame) {
     EXPECT_EQ(Default(), kBefore);
 }
 
-// What another program (voldranectl) does to the settings file reaches the running frame
-// through the real watch on the file's folder: the menu follows, the applied office is kept
-// by its key, and nothing is applied because of it.
-TEST_F(MainFrameTest, ChangesByAnotherProgramReachTheMenuAndApplyNothing) {
-    Store({MakeOffice("0A", "Here", "10.1.2.40", "PrinterA"),
-           MakeOffice("0B", "Elsewhere", "10.9.9.9", "PrinterB")});
-    Start();
-    ASSERT_EQ(m_frame->GetCurrentOffice(), 0);
-    m_frame->WatchSettings(
-        platform::WatchFile(m_storePath, 20, 200, [this] { m_frame->OnSettingsChanged(); }));
-    platform::linux_os::RegFileStore otherStore(m_storePath);
-    CRegistry other(otherStore);
-    auto menuTexts = [this] {
-        std::vector<std::string> texts;
-        for (const MenuEntry& e : UseNetwork()) texts.push_back(e.text);
-        return texts;
-    };
-    auto waitForMenu = [&](const std::vector<std::string>& expected) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return menuTexts() == expected; }, 5000))
-            << testing::PrintToString(menuTexts());
-    };
-
-    // An office added before the applied one, which another program renames.
-    ASSERT_TRUE(SaveOffice(other, MakeOffice("09", "First", "10.5.5.5", "PrinterC")));
-    COfficeNetwork renamed;
-    renamed.m_strKeyName = "0A";
-    renamed.m_strOfficeName = "Here again";
-    bool gone = false;
-    ASSERT_TRUE(UpdateOffice(other, renamed, {true}, gone));
-    waitForMenu({"Auto-Detect", "First", "Here again", "Elsewhere"});
-    EXPECT_EQ(m_frame->GetCurrentOffice(), 1);
-    EXPECT_EQ(Shown().tip, "Here again");
-    EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
-
-    // The applied office removed: none is current, and its printer stays the default.
-    ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
-    waitForMenu({"Auto-Detect", "First", "Elsewhere"});
-    EXPECT_EQ(m_frame->GetCurrentOffice(), -1);
-    EXPECT_EQ(Shown().icon, res::IDI_NO_OFFICE);
-    EXPECT_EQ(Shown().tip, res::kAppliedOfficeRemoved);
-
-    // "Auto Detect" switched off: the menu and the dialog, when it opens, show it.
-    ASSERT_TRUE(WriteAutoDetect(other, false));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_frame->GetAutoDetect(); }, 5000));
-    EXPECT_TRUE(Ticked().empty());
-
-    // A text editor that writes the file in place: no entry of the folder changes.
-    std::string text;
-    {
-        std::ifstream in(m_storePath, std::ios::binary);
-        text.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    const size_t at = text.find("\"Elsewhere\"");
-    ASSERT_NE(at, std::string::npos);
-    text.replace(at, 11, "\"Far away\"");
-    std::ofstream(m_storePath, std::ios::binary | std::ios::in | std::ios::trunc) << text;
-    waitForMenu({"Auto-Detect", "First", "Far away"});
-
-    EXPECT_EQ(Default(), "system default destination: PrinterA");
-    EXPECT_EQ(m_out.str(), "Here\n") << "no office was matched again";
-    EXPECT_TRUE(m_prompt.shown.empty());
-}
-
 // While the configuration dialog is open the frame's list stays as the dialog holds it; the
 // change is loaded when the dialog closes. What the dialog could not store (the file was not
 // writable then) stays in memory, on top of what the other program stored.
@@ -568,8 +361,7 @@ TEST_F(MainFrameTest, AReloadWaitsForTheOpenDialogAndKeepsWhatItCouldNotStore) {
            MakeOffice("0B", "Here", "10.1.2.40", "PrinterB")});
     Start();
     ASSERT_EQ(m_frame->GetCurrentOffice(), 1);
-    platform::linux_os::RegFileStore otherStore(m_storePath);
-    CRegistry other(otherStore);
+    CRegistry other(*m_store);  // another program
     ASSERT_TRUE(WriteAutoDetect(other, false));
     ASSERT_TRUE(DeleteOfficeKey(other, "0A"));
     m_frame->OnSettingsChanged();  // as the watch calls it
@@ -621,39 +413,19 @@ TEST(MainFrameMenuText, ControlCharactersAmpersandsAndLength) {
     EXPECT_EQ(CMainFrame::MenuText("B\xFCro"), "B\xEF\xBF\xBDro");
 }
 
-// The add-current-network flow with the real configuration dialog: only the office dialog
-// shows, filled with this network; OK adds, stores and (as the only office) applies it.
-TEST_F(MainFrameTest, YesOpensTheOfficeDialogFilledWithThisNetwork) {
-    m_prompt.Answer(true);
-    m_frame = std::make_unique<CMainFrame>(FrameServices{m_area,
-                                                         *m_registry,
-                                                         *m_spooler,
-                                                         m_network,
-                                                         m_prompt,
-                                                         &CreateConfigDialog,
-                                                         {},
-                                                         {},
-                                                         {},
-                                                         &m_out,
-                                                         {},
-                                                         nullptr});
-    bool sawOfficeDialog = false;
-    OnNextModal([&](QWidget* office) {
-        sawOfficeDialog = true;
-        EXPECT_EQ(Child<ui::IpAddressEdit>(office, "ipAddress")->Text(), "10.1.2.30");
-        Child<QLineEdit>(office, "name")->setText(QStringLiteral("Here"));
-        ChoosePrinterAnd(QStringLiteral("PrinterC"), "ok")(office);
-    });
-    ASSERT_EQ(m_frame->OnCreate(), 0);
-    EXPECT_TRUE(sawOfficeDialog);
-    EXPECT_EQ(CancelPendingModalWaiters(), 0);
-    ASSERT_EQ(m_frame->Offices().GetSize(), 1);
-    EXPECT_EQ(Shown().tip, "Here");
-    EXPECT_EQ(Default(), "system default destination: PrinterC");
-    COfficeList stored;
-    LoadOffices(*m_registry, stored);
-    ASSERT_EQ(stored.GetSize(), 1);
-    EXPECT_EQ(stored.ElementAt(0).m_strDefaultPrinter, "PrinterC");
+// At start the program says once what of the settings could not be read: the reason, then at
+// most 2000 characters (as UTF-16 counts them) of the parts left out, never half a character.
+TEST(StoreProblemsText, ReasonThenTheDiagnosticsCut) {
+    EXPECT_EQ(StoreProblemsText("", ""), "");
+    const std::string lead = "Parts of the settings file could not be read and were left out:\n";
+    EXPECT_EQ(StoreProblemsText("", "line 3\n"), lead + "line 3\n");
+    std::string emoji;  // two UTF-16 units each
+    for (int i = 0; i < 1001; ++i) emoji += "\xF0\x9F\x98\x80";
+    EXPECT_EQ(StoreProblemsText("", "x" + emoji), lead + "x" + emoji.substr(0, 999 * 4));
+    EXPECT_EQ(StoreProblemsText("denied", "x"),
+              "The settings file cannot be read, so no office networks were loaded:\ndenied\n\n"
+              "Nothing will be written to it until it can be read again.\n\n" +
+                  lead + "x");
 }
 
 }  // namespace
