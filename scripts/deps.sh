@@ -8,7 +8,7 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-svg-dev libxcb1-dev libcups2-dev libsystemd-dev nlohmann-json3-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    cups-client scdoc librsvg2-bin icoutils)
+    cups-client scdoc librsvg2-bin)
 test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     dbus python3 python3-dbus python3-gi python3-dbusmock python3-xlib network-manager
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
