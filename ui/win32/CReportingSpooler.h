@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 
 #include "platform/Spooler.h"
 
@@ -11,19 +12,19 @@ namespace voldrane::win32 {
 // read it there: other processes may not see the change at once (Wine resets it for them).
 class CReportingSpooler final : public platform::ISpooler {
   public:
-    CReportingSpooler(platform::ISpooler& spooler, std::ostream& out)
-        : m_spooler(spooler), m_out(out) {}
+    CReportingSpooler(std::unique_ptr<platform::ISpooler> spooler, std::ostream& out)
+        : m_spooler(std::move(spooler)), m_out(out) {}
 
     std::optional<std::vector<std::string>> EnumPrinters(std::string* error) override {
-        return m_spooler.EnumPrinters(error);
+        return m_spooler->EnumPrinters(error);
     }
     std::optional<std::string> GetDefaultPrinter(std::string* error) override {
-        return m_spooler.GetDefaultPrinter(error);
+        return m_spooler->GetDefaultPrinter(error);
     }
     bool SetDefaultPrinter(const std::string& name, std::string* error) override;
 
   private:
-    platform::ISpooler& m_spooler;
+    std::unique_ptr<platform::ISpooler> m_spooler;
     std::ostream& m_out;
 };
 

@@ -13,13 +13,9 @@
 #include <cwchar>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
-#include "app/CMainFrame.h"
-#include "app/CSingleInstance.h"
-#include "app/Startup.h"
-#include "offices/CRegistry.h"
+#include "app/CSwitcherCore.h"
 #include "offices/OfficeStore.h"
 #include "platform/NetworkWatch.h"
 #include "platform/Platform.h"
@@ -39,11 +35,6 @@
 using namespace voldrane;
 
 namespace {
-
-// A writer's burst of changes (several values, a key deleted and written again) comes as one
-// reload once the key has been quiet that long, at the latest after the second bound.
-constexpr int kSettingsQuietMs = 150;
-constexpr int kSettingsMaxDelayMs = 1000;
 
 // The network's changes, told on the frame window's thread.
 class NetworkWatch final : public platform::INetworkWatch {
@@ -84,42 +75,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int exitCode = 0;
     if (AnswerArguments(exitCode)) return exitCode;
 
-    CSingleInstance singleInstance;
-    if (!singleInstance.Create(res::IDR_MAINFRAME)) return 0;  // another copy runs
-
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES |
                                              ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
                                              ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
     win32::CFrameWindow window;
-    if (!window.Create(instance, LoadIconW(instance, MAKEINTRESOURCEW(res::IDR_MAINFRAME)))) {
-        std::cerr << "voldrane: the frame window could not be created\n";
-        return 1;
-    }
-    win32::CNotificationArea area(window.Handle(), instance);
-    window.SetArea(&area);
-    if (!area.WaitUntilAvailable(TrayWaitMs())) {
-        std::cerr << "voldrane: " << area.UnavailableReason() << '\n';
-        return 1;
-    }
-
-    std::ostringstream storeDiagnostics;
-    std::unique_ptr<platform::IRegistryStore> store =
-        platform::CreateRegistryStore(&storeDiagnostics);
-    CRegistry registry(*store);
-    // winspool is part of the system: asked in this process.
-    std::unique_ptr<platform::ISpooler> systemSpooler = platform::CreateSpooler();
-    win32::CReportingSpooler spooler(*systemSpooler, std::cout);
-    std::unique_ptr<platform::INetworkSource> network = platform::CreateNetworkSource();
-
+    win32::CNotificationArea* area = nullptr;
     win32::CMessageBoxPrompts prompts;
     bool exitRequested = false;
-    auto frame = std::make_unique<CMainFrame>(FrameServices{
-        area,
-        registry,
-        spooler,
-        *network,
+    auto core = std::make_unique<CSwitcherCore>();
+    const bool started = core->Start(ShellServices{
+        [&] {
+            // This copy may run: its window takes the icon's notifications from now on.
+            if (!window.Create(instance, LoadIconW(instance, MAKEINTRESOURCEW(res::IDR_MAINFRAME))))
+                std::cerr << "voldrane: the frame window could not be created\n";
+            auto made = std::make_unique<win32::CNotificationArea>(window.Handle(), instance);
+            area = made.get();
+            window.SetArea(area);
+            return made;
+        },
         prompts,
         [instance] { return win32::CreateConfigDialog(instance); },
         [instance] { win32::ShowAboutBox(instance); },
@@ -133,39 +108,37 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             exitRequested = true;
             PostQuitMessage(0);
         },
-        nullptr,
         [&window](std::function<void()> expired) {
             return window.MakeSettleTimer(std::move(expired));
         },
-        std::make_unique<win32::CBalloonNotices>(area, res::kTrayIconId),
+        // The settings live in the registry: its key is watched, not a file.
+        [&window](const std::string&, int quietMs, int maxDelayMs,
+                  std::function<void()> changed) -> std::unique_ptr<platform::IFileWatch> {
+            return win32::CRegistryWatch::Start(window, win32::Widen(kAppKey), quietMs, maxDelayMs,
+                                                std::move(changed));
+        },
+        [&window](std::function<void()> changed) -> std::unique_ptr<platform::INetworkWatch> {
+            // The OS calls back on threads of its own; resume from sleep comes to the window.
+            window.OnResume(changed);
+            std::string error;
+            auto watch = platform::windows_os::NetworkChangeWatch::Start(
+                [&window, changed] { window.Post(changed); }, &error);
+            if (!watch) {
+                std::cerr << "voldrane: network changes cannot be followed: " << error << '\n';
+                return nullptr;
+            }
+            return std::make_unique<NetworkWatch>(std::move(watch));
+        },
+        [&area]() -> std::unique_ptr<platform::IDesktopNotices> {
+            return std::make_unique<win32::CBalloonNotices>(*area, res::kTrayIconId);
+        },
+        // winspool is part of the system: asked in this process, and each default printer
+        // set is said on standard output.
+        [] {
+            return std::make_unique<win32::CReportingSpooler>(platform::CreateSpooler(), std::cout);
+        },
     });
-    // The offices were loaded for what could be read; say what could not, once.
-    const std::string diagnostics = storeDiagnostics.str();
-    if (!diagnostics.empty()) std::cerr << diagnostics;
-    if (!store->ReadError().empty()) std::cerr << "voldrane: " << store->ReadError() << '\n';
-    const std::string problems = StoreProblemsText(store->ReadError(), diagnostics);
-    if (!problems.empty()) prompts.ShowMessage(problems, ui::PromptIcon::Exclamation);
-
-    CMainFrame* hub = frame.get();
-    // Offices that voldranectl (or anything else) adds, edits or removes reach the menu, and
-    // the dialog's saves do not undo them.
-    hub->WatchSettings(win32::CRegistryWatch::Start(window, win32::Widen(kAppKey), kSettingsQuietMs,
-                                                    kSettingsMaxDelayMs,
-                                                    [hub] { hub->OnSettingsChanged(); }));
-    // The network's changes, for following it: the OS calls back on threads of its own.
-    window.OnResume([hub] { hub->OnNetworkChanged(); });
-    std::string eventsError;
-    auto changes = platform::windows_os::NetworkChangeWatch::Start(
-        [&window, hub] { window.Post([hub] { hub->OnNetworkChanged(); }); }, &eventsError);
-    if (changes)
-        hub->WatchNetwork(std::make_unique<NetworkWatch>(std::move(changes)));
-    else
-        std::cerr << "voldrane: network changes cannot be followed: " << eventsError << '\n';
-
-    if (hub->OnCreate() != 0) {
-        std::cerr << "voldrane: the icon could not be added to the notification area\n";
-        return 1;
-    }
+    if (!started) return core->ExitCode();
 
     if (!exitRequested) {
         MSG msg;
@@ -175,7 +148,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         }
         exitCode = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
     }
-    // The frame goes first: its icon leaves the notification area while the area exists.
-    frame.reset();
+    // The frame goes first (its icon leaves the notification area), then the area.
+    core.reset();
+    window.SetArea(nullptr);
     return exitCode;
 }
