@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@ constexpr UINT kIconId = 130;
 constexpr int ID_CONFIGURE_NETWORKS = 32771;
 constexpr int ID_NETWORK_AUTODETECT = 32773;
 constexpr int ID_NETWORK_FIRST = 32774;
+constexpr int ID_UNDO_SWITCH = 32990;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;
 constexpr int IDC_ABOUT_VERSION = 1100;
@@ -195,6 +197,11 @@ void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+// Escape, or the close box: the dialog's cancel command.
+void Cancel(HWND dialog) {
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
 // List-view messages carry pointers: their records go into the program's own memory.
 class RemoteMemory {
   public:
@@ -306,6 +313,28 @@ bool StandaloneTrayShown() {
     return tray && IsWindowVisible(tray);
 }
 
+// A balloon of the notification area: a tooltip window of Explorer's (not the program's)
+// that shows.
+bool BalloonShown(DWORD programPid) {
+    struct Found {
+        DWORD pid;
+        bool shown;
+    } found{programPid, false};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(param);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (pid != f->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"tooltips_class32")
+                f->shown = true;
+            return !f->shown;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.shown;
+}
+
 void Tray(HWND frame, UINT event) {
     // NOTIFYICON_VERSION_4: the event and the icon id in lParam, the anchor in wParam.
     PostMessageW(frame, WM_TRAYNOTIFY, MAKEWPARAM(40, 40), MAKELPARAM(event, kIconId));
@@ -386,7 +415,7 @@ int PoseForPictures(const std::wstring& exe) {
     Pose("office-dialog-network-settings", office);
     Press(office, IDCANCEL);
     WaitUntil([&] { return !IsWindow(office); });
-    Press(config, IDCANCEL);
+    Cancel(config);
     WaitUntil([&] { return !IsWindow(config); });
 
     PostMessageW(frame, WM_COMMAND, ID_APP_ABOUT, 0);
@@ -452,6 +481,25 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(frame, WM_COMMAND, ID_NETWORK_AUTODETECT, 0);
     Check(WaitUntil([&] { return voldrane.Lines("Default printer: qa") == 2; }),
           "Use Network > Auto-Detect applies Office A again");
+
+    // Following the network: the caller moves the namespace to Office B's network when asked.
+    // The switch shows a balloon; clicking it opens the settings, and Undo in the menu puts
+    // the previous printer back.
+    std::printf("MOVE B\n");
+    std::fflush(stdout);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) return 1;
+    Check(WaitUntil([&] { return voldrane.Lines("Default printer: qb") == 2; }, 30000),
+          "following the network makes qb the default printer");
+    Check(WaitUntil([&] { return BalloonShown(pid); }), "a balloon says so");
+    Tray(frame, NIN_BALLOONUSERCLICK);
+    HWND settings = WaitForWindow(pid, L"#32770", L"Voldrane Configuration");
+    Check(settings != nullptr, "a click on the balloon opens the settings");
+    if (settings) Cancel(settings);
+    Check(WaitUntil([&] { return !IsWindow(settings); }), "Escape closes them");
+    PostMessageW(frame, WM_COMMAND, ID_UNDO_SWITCH, 0);
+    Check(WaitUntil([&] { return voldrane.Lines("Default printer: qa") == 3; }),
+          "Undo Printer Switch puts qa back");
 
     // The configuration dialog: a double click opens it, a second request only raises it.
     Tray(frame, WM_LBUTTONDBLCLK);
@@ -532,6 +580,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(voldrane.ExitCode() == 0, "with status 0");
     Check(WaitUntil([] { return !StandaloneTrayShown(); }), "and takes its icon away");
 
+    if (g_failures) std::printf("voldrane.exe said:\n%s", voldrane.Output().c_str());
     std::printf("%d failure(s)\n", g_failures);
     return g_failures ? 1 : 0;
 }
