@@ -92,10 +92,9 @@ std::unique_ptr<IWatchLoop> OpenWatchLoop(std::string* error) {
         },
         error);
     if (!watch) return nullptr;
-    if (!SetConsoleCtrlHandler(&OnConsoleEvent, TRUE)) {
-        if (error) *error = "cannot wait: " + windows_os::LastErrorText();
-        return nullptr;
-    }
+    // Without a console (started by the Task Scheduler, say) there is nothing to hear: the
+    // process then ends when it is ended.
+    SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
     return std::make_unique<WinWatchLoop>(std::move(watch));
 }
 

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/Autostart.h"
 #include "platform/Bounded.h"
 #include "platform/Console.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProgramFiles.h"
 #include "platform/windows/WinText.h"
 #include "tests/windows/WinTestSupport.h"
 
@@ -74,6 +76,35 @@ TEST(WinText, ErrorsReadAsTheOsWordsThem) {
     EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find_first_not_of("0123456789 "), std::string::npos) << text;
     EXPECT_EQ(platform::windows_os::ErrorText(0xDEADBEEF), "error 3735928559");
+}
+
+// The Run value the Settings app's Startup page lists: the program quoted, for paths with
+// spaces; switching off twice is no error.
+TEST(WinAutostart, RunValueStartsTheProgramQuoted) {
+    const std::string program = "C:\\Program Files\\Völdrane\\voldrane.exe";
+    std::string error;
+    ASSERT_TRUE(platform::SetAutostart(true, program, &error)) << error;
+    EXPECT_TRUE(platform::AutostartEnabled());
+    wchar_t value[MAX_PATH];
+    DWORD size = sizeof value;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                           L"Voldrane", RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(value), L"\"" + platform::windows_os::Widen(program) + L"\"");
+    ASSERT_TRUE(platform::SetAutostart(false, program, &error)) << error;
+    EXPECT_FALSE(platform::AutostartEnabled());
+    EXPECT_TRUE(platform::SetAutostart(false, program, &error)) << error;
+}
+
+// The tests run from the build tree (through Wine's Z: drive): its voldranectl.exe is found,
+// and a folder outside it is not taken for it.
+TEST(WinProgramFiles, TheBuildTreeIsRecognisedThroughItsDrivePath) {
+    const std::string self = platform::ProgramFolder();
+    ASSERT_FALSE(self.empty());
+    EXPECT_TRUE(platform::InBuildTree(self)) << self;
+    const std::string found = platform::FindVoldranectl(self);
+    EXPECT_NE(found.find("voldranectl.exe"), std::string::npos) << found;
+    EXPECT_FALSE(platform::InBuildTree("C:\\windows")) << "C:\\windows";
 }
 
 TEST(WinConsole, ArgumentsArriveAsUtf8WhateverTheCodePage) {

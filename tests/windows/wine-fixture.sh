@@ -13,9 +13,14 @@ up)
     # then boot the prefix with one program (the first run creates it).
     wineserver -w 2>/dev/null || true
     wineserver -p </dev/null >/dev/null 2>&1 || true
-    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
-    # A 32-bit program would fail and still exit 0 here (no wine32): check the prefix works.
-    test -f "$prefix/user.reg"
+    # A program that cannot start still exits 0 under Wine (a 32-bit one, without wine32):
+    # the status the program chose must come back.
+    status=0
+    wine cmd /c exit 7 </dev/null >/dev/null 2>&1 || status=$?
+    if [ "$status" -ne 7 ]; then
+        echo "wine cannot run 64-bit programs in $prefix (got status $status)" >&2
+        exit 1
+    fi
     ;;
 down)
     wineserver -k 2>/dev/null || true

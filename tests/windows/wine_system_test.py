@@ -23,6 +23,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from network_kernel_test import Failure, run_scenario, wait_for  # noqa: E402
 
 OFFICE_NAME = "Zürich Büro – 2F"
+SECOND_OFFICE = "東京オフィス"
 
 
 class WineInNamespace:
@@ -34,14 +35,20 @@ class WineInNamespace:
         self.env.update(WINEPREFIX=os.path.join(sb.tmp, "prefix"), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d")
         self.server = sb.start("ip", "netns", "exec", ns, "wineserver", "-f", "-p", env=self.env)
-        self.run("cmd", "/c", "exit 0", timeout=120)
+        self.run("cmd", "/c", "exit 0", timeout=180)
 
     def argv(self, *argv):
         return ["ip", "netns", "exec", self.ns, "wine", *argv]
 
-    def run(self, *argv, env=None, timeout=60):
+    def run(self, *argv, env=None, timeout=90):
         e = dict(self.env, **(env or {}))
-        return subprocess.run(self.argv(*argv), capture_output=True, env=e, timeout=timeout)
+        try:
+            return subprocess.run(self.argv(*argv), capture_output=True, env=e, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"{' '.join(argv)} did not end within {timeout} s")
+
+    def start(self, *argv):
+        return self.sb.start(*self.argv(*argv), env=self.env)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
@@ -91,6 +98,25 @@ class SilentServer:
                 return
 
 
+def log_of(process):
+    with open(process.log_path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+def move_to(sb, ns, net):
+    """Moves the office's adapter to network `net`.0/24, its gateway at .1, its DNS servers
+    at .53 and .54."""
+    sb.resolv_conf(ns, f"nameserver {net}.53\nnameserver {net}.54\n")
+    sb.run("ip", "-n", ns, "addr", "flush", "dev", "eth1")
+    sb.run("ip", "-n", ns, "addr", "add", f"{net}.10/24", "dev", "eth1")
+    sb.run("ip", "-n", ns, "route", "replace", "default", "via", f"{net}.1")
+
+
+def winpath(path):
+    """The path as a Windows program under Wine names it (the Z: drive is /)."""
+    return "Z:" + path.replace("/", "\\")
+
+
 def text(b):
     return b.decode("utf-8", "replace")
 
@@ -113,7 +139,7 @@ def scenario(sb, args, c):
     sb.run("ip", "-n", gw, "addr", "add", "192.168.50.1/24", "dev", "gw0")
     sb.run("ip", "-n", gw, "link", "set", "gw0", "up")
     sb.run("ip", "-n", h, "route", "add", "default", "via", "192.168.50.1")
-    sb.resolv_conf(h, "nameserver 192.168.50.53\nnameserver 192.168.50.54\n")
+    move_to(sb, h, "192.168.50")
 
     cups = Cupsd(sb)
     for q in ("q-alpha", "q-beta", "q-gamma"):
@@ -165,12 +191,67 @@ def checks(sb, args, c, wine, cups):
     c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-gamma\n"),
          "auto: matches the office and sets its printer " + text(r.stderr))
 
+    r = wine.run(ctl, "match")
+    c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\n"), "match")
+    r = wine.run(ctl, "edit", key, "--printer", "q-alpha")
+    c.eq(r.returncode, 0, "edit " + text(r.stderr))
+    r = wine.run(ctl, "apply", OFFICE_NAME)
+    c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-alpha\n"),
+         "apply after edit " + text(r.stderr))
+    r = wine.run(ctl, "printers")
+    c.eq((r.returncode, sorted(text(r.stdout).replace("*", " ").split())),
+         (0, ["q-alpha", "q-beta", "q-gamma"]), "printers")
+    for setting in ("follow-network", "notify", "auto-detect"):
+        r = wine.run(ctl, "set", setting, "off" if setting == "notify" else "on")
+        c.eq(r.returncode, 0, f"set {setting} " + text(r.stderr))
+    r = wine.run(ctl, "set", "default-office", key)
+    c.eq(r.returncode, 0, "set default-office " + text(r.stderr))
+    # The registry as export shows it, and an import of it adds the office again.
+    r = wine.run(ctl, "export", winpath(os.path.join(sb.tmp, "out.reg")))
+    c.eq(r.returncode, 0, "export FILE " + text(r.stderr))
+    exported = open(os.path.join(sb.tmp, "out.reg"), "rb").read()
+    for line in ('"Follow Network"=dword:00000001', '"Notify"=dword:00000000',
+                 '"Auto Detect"=dword:00000001', f'"Default Office"="{key}"',
+                 f'"Office Name"="{OFFICE_NAME}"', '"Default Printer"="q-alpha"'):
+        c.true(line.encode("utf-8") in exported.replace(b"\r\n", b"\n")
+               or line.encode("utf-16-le") in exported, f"export holds {line}")
+    r = wine.run(ctl, "import", winpath(os.path.join(sb.tmp, "out.reg")))
+    c.eq((r.returncode, text(r.stdout)), (0, "Added 1 office\n"), "import " + text(r.stderr))
+    r = wine.run(ctl, "list", "--json")
+    c.eq([o["Office Name"] for o in json.loads(r.stdout or b"[]")], [OFFICE_NAME] * 2,
+         "list after import")
+    other = [o["Key"] for o in json.loads(r.stdout or b"[]") if o["Key"] != key]
+    for k in other:
+        wine.run(ctl, "remove", k)
+
     # A print server that accepts and never answers costs the bound, and says so.
     silent = SilentServer(os.path.join(sb.tmp, "silent.sock"))
     r = wine.run(ctl, "spooler", "list", env={"CUPS_SERVER": silent.sock.getsockname()},
                  timeout=60)
     c.eq(r.returncode, 3, "a silent print server: exit status " + text(r.stderr))
     c.true("did not answer" in text(r.stderr), f"a silent print server: {r.stderr!r}")
+
+    # Following the network: Wine never calls the change notifications back, so `watch` reads
+    # the adapters at an interval and applies the office of the network it moves to. Under Wine
+    # a running process kept the DNS servers it read first when resolv.conf changed, so
+    # the second office comes first in the list and is told apart by its network alone.
+    r = wine.run(ctl, "remove", key)
+    c.eq(r.returncode, 0, "remove " + text(r.stderr))
+    r = wine.run(ctl, "add", "--name", SECOND_OFFICE, "--printer", "q-alpha",
+                 "--ip", "192.168.60.10", "--mask", "255.255.255.0", "--gateway", "192.168.60.1",
+                 "--dns1", "192.168.60.53", "--dns2", "192.168.60.54")
+    c.eq(r.returncode, 0, "add of the second office " + text(r.stderr))
+    r = wine.run(ctl, "add", "--name", OFFICE_NAME, "--current", "--printer", "q-gamma")
+    c.eq(r.returncode, 0, "add --current again " + text(r.stderr))
+    watch = wine.start(ctl, "watch")
+    wait_for(lambda: f"{OFFICE_NAME}: q-gamma" in log_of(watch), "watch to apply the first office")
+    move_to(sb, wine.ns, "192.168.60")
+    try:
+        wait_for(lambda: f"{SECOND_OFFICE}: q-alpha" in log_of(watch),
+                 "watch to follow the move to the second office")
+    except Failure as e:
+        raise Failure(f"{e}; watch said: {log_of(watch)!r}")
+
 
 
 def main():
