@@ -37,8 +37,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.lpszClassName = L"Minimal Tray";
     if (!RegisterClassExW(&wc)) return 1;
     HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Minimal Tray", WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                nullptr, nullptr, instance, nullptr);
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                                nullptr, instance, nullptr);
     if (!hwnd) return 1;
 
     g_icon.cbSize = sizeof g_icon;

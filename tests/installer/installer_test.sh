@@ -5,6 +5,7 @@
 #    entry, the Run value and the uninstall entry are where they belong; voldranectl.exe runs
 #    from the install folder and lists the office the prefix already held; voldrane.exe (when
 #    the installer has it) starts from there and adds its notification-area icon.
+#    Installing again over the running voldrane.exe closes it first.
 # 2. Silent uninstall, with voldrane.exe still running: no file of ours is left, no Start-menu
 #    entry, no Run value, no uninstall entry, and the offices are still there.
 # 3. Install and uninstall again with /REMOVESETTINGS: then the offices go too.
@@ -103,11 +104,26 @@ if [ $tray = 1 ]; then
     wineserver -k
     timeout 30 wineserver -w || true
     export DISPLAY=:$display
-    command wine "$inst/voldrane.exe" </dev/null >"$tmp/tray.out" 2>&1 &
-    tray_pid=$!
-    wait_for 60 xdotool search --name "Wine System Tray" ||
-        fail "voldrane.exe added no notification-area icon: $(cat "$tmp/tray.out")"
-    check "voldrane.exe still running" kill -0 "$tray_pid"
+    start_tray() {
+        command wine "$inst/voldrane.exe" </dev/null >"$tmp/tray.out" 2>&1 &
+        tray_pid=$!
+        wait_for 60 xdotool search --name "Wine System Tray" ||
+            fail "voldrane.exe added no notification-area icon: $(cat "$tmp/tray.out")"
+        check "voldrane.exe still running" kill -0 "$tray_pid"
+    }
+    start_tray
+
+    echo "== silent install again, over the running voldrane.exe"
+    # An update: the installer asks the running program to exit, or it could not replace it.
+    wine "$setup" /S
+    if ! timeout 60 wineserver -w; then
+        fail "a program still runs a minute after the second install (voldrane.exe not closed?)"
+        wineserver -k
+    fi
+    refuse "the second install left the old voldrane.exe running" kill -0 "$tray_pid"
+    wait "$tray_pid" 2>/dev/null || true
+    check "voldrane.exe in place after the second install" test -f "$inst/voldrane.exe"
+    start_tray
 else
     echo "(the installer holds no voldrane.exe: only voldranectl.exe is tried)"
 fi
