@@ -33,7 +33,7 @@ class ConfigDialog final : public IConfigDialog {
     int Run(bool bAddCurrentNetwork, ui::IConfigHost* host) override {
         return m_view.Run(bAddCurrentNetwork, *host, m_offices, m_network);
     }
-    void BringWindowToTop() override { m_view.BringToTop(); }
+    void BringWindowToTop() override { m_view.Raise(); }
 
   private:
     CConfigDialogView m_view;
@@ -160,7 +160,17 @@ void CConfigDialogView::EndDialog() {
 
 bool CConfigDialogView::RunOfficeDialog(ui::OfficeDialogPresenter& office, bool aboveWindow) {
     COfficeDialogView view(office, m_resources);
-    return view.DoModal(aboveWindow ? Hwnd() : nullptr) == IDOK;
+    m_officeDialog = &view;
+    const bool ok = view.DoModal(aboveWindow ? Hwnd() : nullptr) == IDOK;
+    m_officeDialog = nullptr;
+    return ok;
+}
+
+void CConfigDialogView::Raise() {
+    if (m_officeDialog && m_officeDialog->Hwnd())
+        m_officeDialog->BringToTop();
+    else
+        BringToTop();
 }
 
 bool CConfigDialogView::OnCommand(int id, int code, HWND) {

@@ -22,6 +22,9 @@ class CConfigDialogView final : public CDialogView, public ui::IConfigView {
 
     int Run(bool bAddCurrentNetwork, ui::IConfigHost& host, COfficeList* offices,
             const CNetworkSettings* network);
+    // Brings the open office dialog to the front, or else this window: in the
+    // add-current-network mode the office dialog is the only one shown.
+    void Raise();
 
     void ClearRows() override;
     void InsertRow(int row, const std::string& name) override;
@@ -46,6 +49,7 @@ class CConfigDialogView final : public CDialogView, public ui::IConfigView {
     std::unique_ptr<ui::ConfigDialogPresenter> m_presenter;
     HIMAGELIST m_smallImages = nullptr;
     bool m_running = false;
+    CDialogView* m_officeDialog = nullptr;  // while New or Edit runs it
 };
 
 // The configuration dialog as the main frame runs it, drawn with the dialogs of `resources`.

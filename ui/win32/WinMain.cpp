@@ -1,6 +1,7 @@
 // voldrane.exe: the tray program on Windows. It lets one copy run, creates the hidden frame
 // window and the notification-area icon, hands both to the application layer's main frame
 // (which applies an office or asks to add the network) and runs the message loop.
+
 // Before windows.h: its IDOK and IDCANCEL macros would replace the presenters' constants.
 #include "ui/win32/CConfigDialogView.h"
 
@@ -9,7 +10,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstdlib>
 #include <cwchar>
 #include <iostream>
 #include <memory>
