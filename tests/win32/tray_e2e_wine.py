@@ -24,7 +24,7 @@ from trayfixture import Desk  # noqa: E402
 # after the move the program still sees the old DNS server, and Office A must not win by it.
 SCRIPT = r'''
 set -e
-wineboot -i >/dev/null 2>&1
+wineboot -i >/dev/null
 wineserver -w
 wine "$CTL" add --name "Office A" --ip 192.168.50.10 --mask 255.255.255.0 \
     --gateway 192.168.50.1 --dns1 192.168.50.99 --printer qa >/dev/null
