@@ -108,8 +108,8 @@ std::unique_ptr<NetworkChangeWatch> NetworkChangeWatch::Start(std::function<void
         });
         return watch;
     }
-    DWORD rc = NotifyIpInterfaceChange(AF_UNSPEC, &State::OnInterface, state.get(), FALSE,
-                                       &state->interfaces);
+    const DWORD rc = NotifyIpInterfaceChange(AF_UNSPEC, &State::OnInterface, state.get(), FALSE,
+                                             &state->interfaces);
     const DWORD rc2 = NotifyUnicastIpAddressChange(AF_UNSPEC, &State::OnAddress, state.get(), FALSE,
                                                    &state->addresses);
     const DWORD rc3 =
@@ -128,7 +128,6 @@ std::unique_ptr<NetworkChangeWatch> NetworkChangeWatch::Start(std::function<void
         if (!reg || reg(kDeviceNotifyCallback, &state->resumeParams, &state->resume) != 0)
             state->resume = nullptr;
     }
-    (void)rc;
     return watch;
 }
 

@@ -13,6 +13,7 @@ usage: wine_system_test.py --voldranectl PATH/voldranectl.exe
 import argparse
 import json
 import os
+import shlex
 import socket
 import subprocess
 import sys
@@ -187,6 +188,12 @@ def checks(sb, args, c, wine, cups):
          [(key, OFFICE_NAME, "192.168.50.10", "q-gamma")], "list --json after add")
     r = wine.run(ctl, "list")
     c.true(OFFICE_NAME.encode() in r.stdout, f"list: the name in UTF-8 through a pipe: {r.stdout!r}")
+    # On a terminal Wine gives the program a console (code page 437 here): the name must still
+    # arrive whole, so it cannot have been written as bytes in the console's code page.
+    r = subprocess.run(["script", "-qec", " ".join(shlex.quote(a) for a in wine.argv(ctl, "list")),
+                        "/dev/null"], capture_output=True, env=dict(wine.env, LANG="C.UTF-8"),
+                       timeout=90)
+    c.true(OFFICE_NAME.encode() in r.stdout, f"list on a console: {r.stdout!r}")
     r = wine.run(ctl, "auto")
     c.eq((r.returncode, text(r.stdout)), (0, f"{OFFICE_NAME}\ndefault printer: q-gamma\n"),
          "auto: matches the office and sets its printer " + text(r.stderr))
