@@ -4,7 +4,7 @@
 // registry and the program's standard output. The prefix, its offices (made with voldranectl),
 // the network and the print server are the calling script's.
 //
-// usage: tray_driver.exe VOLDRANE_EXE
+// usage: tray_driver.exe VOLDRANE_EXE VOLDRANECTL_EXE
 //        tray_driver.exe --pose VOLDRANE_EXE   (for the manual's pictures: see screenshots.py)
 // Offices expected: "Office A" (this network, printer qa) and "Office B" (another network,
 // printer qb); queues qa, qb and qc.
@@ -62,7 +62,8 @@ bool WaitUntil(const std::function<bool()>& condition, int ms = kWaitMs) {
 // A started program whose standard output is collected.
 class Program {
   public:
-    explicit Program(const std::wstring& exe) {
+    explicit Program(const std::wstring& exe) : Program(exe, L"\"" + exe + L"\"") {}
+    Program(const std::wstring& exe, std::wstring cmd) {
         SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
         HANDLE writeEnd = nullptr;
         CreatePipe(&m_read, &writeEnd, &sa, 0);
@@ -73,7 +74,6 @@ class Program {
         si.hStdOutput = writeEnd;
         si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        std::wstring cmd = L"\"" + exe + L"\"";
         PROCESS_INFORMATION pi{};
         if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                            &si, &pi)) {
@@ -437,8 +437,9 @@ int PoseForPictures(const std::wstring& exe) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"--pose") return PoseForPictures(argv[2]);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tray_driver [--pose] VOLDRANE_EXE\n");
+    if (argc != 3) {
+        std::fprintf(stderr,
+                     "usage: tray_driver VOLDRANE_EXE VOLDRANECTL_EXE | --pose VOLDRANE_EXE\n");
         return 2;
     }
     const std::wstring exe = argv[1];
@@ -501,6 +502,18 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitUntil([&] { return voldrane.Lines("Default printer: qa") == 3; }),
           "Undo Printer Switch puts qa back");
 
+    // Another program adds an office while the tray program runs: it is there when the
+    // configuration dialog opens.
+    {
+        const std::wstring ctl = argv[2];
+        std::wstring cmd = L"\"" + ctl +
+                           L"\" add --name \"Office E\" --ip 10.5.5.5 --mask 255.255.255.0 "
+                           L"--printer qc";
+        Program add(ctl, cmd);
+        Check(WaitUntil([&] { return add.Ended(); }) && add.ExitCode() == 0,
+              "voldranectl.exe adds an office meanwhile");
+    }
+
     // The configuration dialog: a double click opens it, a second request only raises it.
     Tray(frame, WM_LBUTTONDBLCLK);
     HWND config = WaitForWindow(pid, L"#32770", L"Voldrane Configuration");
@@ -508,8 +521,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!config) return 1;
     PostMessageW(frame, WM_COMMAND, ID_CONFIGURE_NETWORKS, 0);
     HWND list = GetDlgItem(config, IDC_OFFICES);
-    Check(WaitUntil([&] { return ListTexts(list, pid).size() == 2; }),
-          "the dialog lists the two offices");
+    Check(WaitUntil([&] { return ListTexts(list, pid).size() == 3; }),
+          "the dialog lists the three offices, the one added meanwhile too");
     Check(!IsWindowEnabled(GetDlgItem(config, IDC_EDIT)) &&
               !IsWindowEnabled(GetDlgItem(config, IDC_DELETE)) &&
               !IsWindowEnabled(GetDlgItem(config, IDC_SELECT)),
@@ -524,7 +537,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitUntil([] { return OfficeStored(L"Office C"); }), "New stores the office");
     Check(StoredValue(L"Office C", L"Default Printer") == L"qc", "New stores its printer");
     Check(StoredValue(L"Office C", L"IP Address") == L"10.1.2.3", "New stores its address");
-    Check(ListTexts(list, pid).size() == 3, "the list shows the new office");
+    Check(ListTexts(list, pid).size() == 4, "the list shows the new office");
 
     // Edit: a new name, printer and address replace the stored ones.
     Check(SelectListItem(list, pid, L"Office C"), "the new office can be selected");
@@ -545,7 +558,7 @@ int wmain(int argc, wchar_t** argv) {
     if (ask) Press(ask, IDYES);
     Check(WaitUntil([] { return !OfficeStored(L"Office D"); }), "Delete removes the office");
     Check(OfficeStored(L"Office A") && OfficeStored(L"Office B"), "the other offices stay");
-    Check(WaitUntil([&] { return ListTexts(list, pid).size() == 2; }),
+    Check(WaitUntil([&] { return ListTexts(list, pid).size() == 3; }),
           "the list drops the deleted office");
 
     // Close stores "Auto-detect Network".

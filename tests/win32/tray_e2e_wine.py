@@ -31,7 +31,7 @@ wine "$CTL" add --name "Office A" --ip 192.168.50.10 --mask 255.255.255.0 \
 wine "$CTL" add --name "Office B" --ip 10.20.30.40 --mask 255.255.255.0 \
     --gateway 10.20.30.1 --dns1 10.20.30.53 --printer qb >/dev/null
 wine "$CTL" set follow-network on >/dev/null
-exec wine "$DRIVER" "$VOLDRANE"
+exec wine "$DRIVER" "$VOLDRANE" "$CTLW"
 '''
 
 
@@ -54,7 +54,8 @@ def scenario(sb, args, c):
         sb.resolv_conf(host, "nameserver 192.168.50.53\n")
         env = dict(desk.env, WINEPREFIX=os.path.join(sb.tmp, "prefix"), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="winemenubuilder.exe=d", CTL=args.voldranectl,
-                   DRIVER=args.driver, VOLDRANE=windows_path(args.voldrane))
+                   DRIVER=args.driver, VOLDRANE=windows_path(args.voldrane),
+                   CTLW=windows_path(args.voldranectl))
         errors = os.path.join(sb.tmp, "driver.err")
         with open(errors, "w") as err:
             driver = subprocess.Popen(["ip", "netns", "exec", host, "sh", "-c", SCRIPT], env=env,

@@ -26,33 +26,40 @@ std::unique_ptr<CRegistryWatch> CRegistryWatch::Start(CFrameWindow& window, cons
                         &watch->m_key, nullptr) != ERROR_SUCCESS)
         return nullptr;
     watch->m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE changedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!watch->m_stop || !changedEvent) {
-        if (changedEvent) CloseHandle(changedEvent);
-        return nullptr;
-    }
-    CRegistryWatch* self = watch.get();
-    // The thread that arms the notification must outlive it: the watch has its own.
-    self->m_thread = std::thread([self, changedEvent, alive = self->m_alive] {
-        constexpr DWORD kFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-        const HANDLE waits[2] = {self->m_stop, changedEvent};
-        while (RegNotifyChangeKeyValue(self->m_key, TRUE, kFilter, changedEvent, TRUE) ==
-               ERROR_SUCCESS) {
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
-            self->m_signalled = true;
-            self->m_window.Post([self, alive] {
-                if (*alive) self->OnChange();
-            });
-        }
-        CloseHandle(changedEvent);
-    });
+    watch->m_changedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!watch->m_stop || !watch->m_changedEvent) return nullptr;
+    // The thread that arms the notification must outlive it: the watch has its own, which
+    // needs little stack (a program that idles in the tray should stay small).
+    watch->m_thread = CreateThread(nullptr, 64 * 1024, &CRegistryWatch::Wait, watch.get(),
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!watch->m_thread) return nullptr;
     return watch;
+}
+
+DWORD WINAPI CRegistryWatch::Wait(void* param) {
+    auto* self = static_cast<CRegistryWatch*>(param);
+    constexpr DWORD kFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    const HANDLE waits[2] = {self->m_stop, self->m_changedEvent};
+    const std::shared_ptr<std::atomic<bool>> alive = self->m_alive;
+    while (RegNotifyChangeKeyValue(self->m_key, TRUE, kFilter, self->m_changedEvent, TRUE) ==
+           ERROR_SUCCESS) {
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
+        self->m_signalled = true;
+        self->m_window.Post([self, alive] {
+            if (*alive) self->OnChange();
+        });
+    }
+    return 0;
 }
 
 CRegistryWatch::~CRegistryWatch() {
     *m_alive = false;
-    if (m_stop) SetEvent(m_stop);
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread) {
+        SetEvent(m_stop);
+        WaitForSingleObject(m_thread, INFINITE);
+        CloseHandle(m_thread);
+    }
+    if (m_changedEvent) CloseHandle(m_changedEvent);
     if (m_stop) CloseHandle(m_stop);
     if (m_key) RegCloseKey(m_key);
 }

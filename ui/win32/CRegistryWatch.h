@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "network/NetworkFollower.h"
 #include "platform/FileWatch.h"
@@ -32,6 +31,7 @@ class CRegistryWatch final : public platform::IFileWatch {
                    std::function<void()> changed);
     void OnChange();  // on the window's thread
     void OnQuiet();
+    static DWORD WINAPI Wait(void* self);  // the watching thread
 
     CFrameWindow& m_window;
     int m_quietMs;
@@ -42,8 +42,9 @@ class CRegistryWatch final : public platform::IFileWatch {
     std::atomic<bool> m_signalled{false};
     HKEY m_key = nullptr;
     HANDLE m_stop = nullptr;
+    HANDLE m_changedEvent = nullptr;
     std::shared_ptr<std::atomic<bool>> m_alive;
-    std::thread m_thread;
+    HANDLE m_thread = nullptr;
 };
 
 }  // namespace voldrane::win32
