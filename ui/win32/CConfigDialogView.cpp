@@ -5,6 +5,7 @@
 #include "res/Resource.h"
 #include "res/win32/Win32Ids.h"
 #include "ui/win32/COfficeDialogView.h"
+#include "ui/win32/CommonControls.h"
 #include "ui/win32/Wide.h"
 
 namespace voldrane::win32 {
@@ -51,12 +52,12 @@ CConfigDialogView::CConfigDialogView(HINSTANCE resources) : m_resources(resource
 
 CConfigDialogView::~CConfigDialogView() {
     Destroy();
-    if (m_smallImages) ImageList_Destroy(m_smallImages);
+    if (m_smallImages) DestroyImageList(m_smallImages);
 }
 
 int CConfigDialogView::Run(bool bAddCurrentNetwork, ui::IConfigHost& host, COfficeList* offices,
                            const CNetworkSettings* network) {
-    if (!CreateHidden(m_resources, IDD_CONFIG, nullptr)) return -1;
+    if (!LoadCommonControls() || !CreateHidden(m_resources, IDD_CONFIG, nullptr)) return -1;
     m_presenter = std::make_unique<ui::ConfigDialogPresenter>(host, *this);
     m_presenter->SetOfficeList(offices);
     m_presenter->SetCurrentNetwork(network);
@@ -70,13 +71,13 @@ BOOL CConfigDialogView::OnInitDialog() {
     HWND list = Item(IDC_CONFIG_OFFICES);
     // The presenter puts each entry where it belongs: the template's sorting is off.
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) & ~LVS_SORTASCENDING);
-    m_smallImages = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                     ILC_COLOR32 | ILC_MASK, 2, 2);
+    m_smallImages = CreateImageList(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    ILC_COLOR32 | ILC_MASK, 2, 2);
     for (int id : {IDI_OFFICE_ITEM, IDI_PRINTER}) {
         HICON icon = static_cast<HICON>(LoadImageW(m_resources, MAKEINTRESOURCEW(id), IMAGE_ICON,
                                                    GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-        ImageList_AddIcon(m_smallImages, icon);
+        AddIconToImageList(m_smallImages, icon);
         if (icon) DestroyIcon(icon);
     }
     ListView_SetImageList(list, m_smallImages, LVSIL_SMALL);

@@ -8,6 +8,7 @@
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "res/win32/Win32Ids.h"
+#include "ui/win32/CommonControls.h"
 #include "ui/win32/Wide.h"
 
 namespace voldrane::win32 {
@@ -44,10 +45,11 @@ COfficeDialogView::COfficeDialogView(ui::OfficeDialogPresenter& presenter, HINST
     : m_presenter(presenter), m_resources(resources) {}
 
 COfficeDialogView::~COfficeDialogView() {
-    if (m_smallImages) ImageList_Destroy(m_smallImages);
+    if (m_smallImages) DestroyImageList(m_smallImages);
 }
 
 int COfficeDialogView::DoModal(HWND owner) {
+    if (!LoadCommonControls()) return -1;
     return static_cast<int>(RunModal(m_resources, IDD_OFFICE, owner));
 }
 
@@ -64,11 +66,11 @@ BOOL COfficeDialogView::OnInitDialog() {
     // The presenter gives the printers in the order to show: the template's sorting is off.
     HWND list = Item(IDC_OFFICE_PRINTERS);
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) & ~LVS_SORTASCENDING);
-    m_smallImages = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                     ILC_COLOR32 | ILC_MASK, 3, 3);
+    m_smallImages = CreateImageList(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    ILC_COLOR32 | ILC_MASK, 3, 3);
     for (int id : {IDI_OFFICE_ITEM, IDI_PRINTER, IDI_NETWORK}) {
         HICON icon = SmallIcon(m_resources, id);
-        ImageList_AddIcon(m_smallImages, icon);
+        AddIconToImageList(m_smallImages, icon);
         if (icon) DestroyIcon(icon);
     }
     ListView_SetImageList(list, m_smallImages, LVSIL_SMALL);

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cwchar>
@@ -74,11 +73,6 @@ bool AnswerArguments(int& exitCode) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int exitCode = 0;
     if (AnswerArguments(exitCode)) return exitCode;
-
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES |
-                                             ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
-                                             ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
 
     win32::CFrameWindow window;
     win32::CNotificationArea* area = nullptr;
