@@ -8,12 +8,8 @@ namespace voldrane::win32 {
 
 CRegistryWatch::CRegistryWatch(CFrameWindow& window, int quietMs, int maxDelayMs,
                                std::function<void()> changed)
-    : m_window(window),
-      m_quietMs(quietMs),
-      m_maxDelayMs(maxDelayMs),
-      m_changed(std::move(changed)),
-      m_alive(std::make_shared<std::atomic<bool>>(true)) {
-    m_timer = m_window.MakeSettleTimer([this] { OnQuiet(); });
+    : m_quietMs(quietMs), m_maxDelayMs(maxDelayMs), m_changed(std::move(changed)) {
+    m_timer = window.MakeSettleTimer([this] { OnQuiet(); });
 }
 
 std::unique_ptr<CRegistryWatch> CRegistryWatch::Start(CFrameWindow& window, const std::wstring& key,
@@ -25,51 +21,29 @@ std::unique_ptr<CRegistryWatch> CRegistryWatch::Start(CFrameWindow& window, cons
     if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_NOTIFY, nullptr,
                         &watch->m_key, nullptr) != ERROR_SUCCESS)
         return nullptr;
-    watch->m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    watch->m_changedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!watch->m_stop || !watch->m_changedEvent) return nullptr;
-    // The thread that arms the notification must outlive it: the watch has its own, which
-    // needs little stack (a program that idles in the tray should stay small).
-    watch->m_thread = CreateThread(nullptr, 64 * 1024, &CRegistryWatch::Wait, watch.get(),
-                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (!watch->m_thread) return nullptr;
+    watch->m_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!watch->m_event || !watch->Arm()) return nullptr;
     return watch;
 }
 
-DWORD WINAPI CRegistryWatch::Wait(void* param) {
-    auto* self = static_cast<CRegistryWatch*>(param);
-    constexpr DWORD kFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-    const HANDLE waits[2] = {self->m_stop, self->m_changedEvent};
-    const std::shared_ptr<std::atomic<bool>> alive = self->m_alive;
-    while (RegNotifyChangeKeyValue(self->m_key, TRUE, kFilter, self->m_changedEvent, TRUE) ==
-           ERROR_SUCCESS) {
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
-        self->m_signalled = true;
-        self->m_window.Post([self, alive] {
-            if (*alive) self->OnChange();
-        });
-    }
-    return 0;
+CRegistryWatch::~CRegistryWatch() {
+    // Closing the key ends the notification.
+    if (m_key) RegCloseKey(m_key);
+    if (m_event) CloseHandle(m_event);
 }
 
-CRegistryWatch::~CRegistryWatch() {
-    *m_alive = false;
-    if (m_thread) {
-        SetEvent(m_stop);
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-    }
-    if (m_changedEvent) CloseHandle(m_changedEvent);
-    if (m_stop) CloseHandle(m_stop);
-    if (m_key) RegCloseKey(m_key);
+bool CRegistryWatch::Arm() {
+    constexpr DWORD kFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    return RegNotifyChangeKeyValue(m_key, TRUE, kFilter, m_event, TRUE) == ERROR_SUCCESS;
 }
 
 bool CRegistryWatch::Pending() const {
-    return m_signalled || m_firstChangeMs >= 0;
+    return WaitForSingleObject(m_event, 0) == WAIT_OBJECT_0 || m_firstChangeMs >= 0;
 }
 
-void CRegistryWatch::OnChange() {
-    m_signalled = false;
+void CRegistryWatch::OnSignalled() {
+    ResetEvent(m_event);
+    Arm();
     const int64_t now = m_timer->NowMs();
     if (m_firstChangeMs < 0) m_firstChangeMs = now;
     const int64_t latest = m_firstChangeMs + m_maxDelayMs - now;

@@ -77,6 +77,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     win32::CFrameWindow window;
     win32::CNotificationArea* area = nullptr;
     win32::CMessageBoxPrompts prompts;
+    win32::CRegistryWatch* registryWatch = nullptr;  // owned by the frame
     bool exitRequested = false;
     auto core = std::make_unique<CSwitcherCore>();
     const bool started = core->Start(ShellServices{
@@ -106,10 +107,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             return window.MakeSettleTimer(std::move(expired));
         },
         // The settings live in the registry: its key is watched, not a file.
-        [&window](const std::string&, int quietMs, int maxDelayMs,
-                  std::function<void()> changed) -> std::unique_ptr<platform::IFileWatch> {
-            return win32::CRegistryWatch::Start(window, win32::Widen(kAppKey), quietMs, maxDelayMs,
-                                                std::move(changed));
+        [&window, &registryWatch](
+            const std::string&, int quietMs, int maxDelayMs,
+            std::function<void()> changed) -> std::unique_ptr<platform::IFileWatch> {
+            auto watch = win32::CRegistryWatch::Start(window, win32::Widen(kAppKey), quietMs,
+                                                      maxDelayMs, std::move(changed));
+            registryWatch = watch.get();
+            return watch;
         },
         [&window](std::function<void()> changed) -> std::unique_ptr<platform::INetworkWatch> {
             // The OS calls back on threads of its own; resume from sleep comes to the window.
@@ -134,13 +138,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     });
     if (!started) return core->ExitCode();
 
-    if (!exitRequested) {
+    // The message loop, which also waits for changes of the settings key.
+    while (!exitRequested) {
+        HANDLE event = registryWatch ? registryWatch->Event() : nullptr;
+        const DWORD count = event ? 1 : 0;
+        if (MsgWaitForMultipleObjectsEx(count, &event, INFINITE, QS_ALLINPUT,
+                                        MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 &&
+            count) {
+            registryWatch->OnSignalled();
+            continue;
+        }
         MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                exitCode = static_cast<int>(msg.wParam);
+                exitRequested = true;
+                break;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        exitCode = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
     }
     // The frame goes first (its icon leaves the notification area), then the area.
     core.reset();
