@@ -4,7 +4,6 @@
 #include <iostream>
 
 #include "app/DisplayText.h"
-#include "platform/NetworkEvents.h"
 #include "platform/Platform.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -80,7 +79,7 @@ bool CSwitcherCore::Start(ShellServices shell) {
 
     m_store = platform::CreateRegistryStore(&m_storeDiagnostics);
     m_registry = std::make_unique<CRegistry>(*m_store);
-    m_spooler = platform::CreateOutOfProcessSpooler();
+    m_spooler = shell.makeSpooler ? shell.makeSpooler() : platform::CreateOutOfProcessSpooler();
     m_network = platform::CreateNetworkSource();
     m_pMainFrame = std::make_unique<CMainFrame>(FrameServices{
         *m_area,
@@ -105,12 +104,7 @@ bool CSwitcherCore::Start(ShellServices shell) {
                                                 [frame] { frame->OnSettingsChanged(); }));
     // The network's events, for following it; without them the office is read at start and
     // on "Auto-Detect" only.
-    std::string eventsError;
-    auto events = platform::OpenNetworkEvents("", &eventsError);
-    if (!events)
-        std::cerr << "voldrane: network changes cannot be followed: " << eventsError << '\n';
-    m_pMainFrame->WatchNetwork(
-        shell.watchNetwork(std::move(events), [frame] { frame->OnNetworkChanged(); }));
+    m_pMainFrame->WatchNetwork(shell.watchNetwork([frame] { frame->OnNetworkChanged(); }));
 
     if (m_pMainFrame->OnCreate() != 0) {
         std::cerr << "voldrane: the icon could not be added to the system tray\n";

@@ -35,10 +35,14 @@ struct ShellServices {
     std::function<std::unique_ptr<platform::IFileWatch>(
         const std::string& path, int quietMs, int maxDelayMs, std::function<void()> changed)>
         watchFile;
-    std::function<std::unique_ptr<platform::INetworkWatch>(
-        std::unique_ptr<platform::INetworkEvents> events, std::function<void()> changed)>
+    // The network's changes, told through `changed` on the event loop; null (having said why)
+    // when they cannot be followed. Each OS has its own sources of them.
+    std::function<std::unique_ptr<platform::INetworkWatch>(std::function<void()> changed)>
         watchNetwork;
     std::function<std::unique_ptr<platform::IDesktopNotices>()> makeNotices;
+    // The print spooler; empty: the OS's, asked out of process where that keeps the print
+    // client's libraries out of the program.
+    std::function<std::unique_ptr<platform::ISpooler>()> makeSpooler;
 };
 
 // The program's start-up, whichever toolkit draws it: lets one copy run, waits for the

@@ -14,8 +14,9 @@ test_pkgs=(cups-daemon iproute2 dnsmasq-base isc-dhcp-client procps psmisc
     xvfb xauth trayer xdotool imagemagick xdg-utils hyperfine xfce4-panel xfconf openbox
     clang libclang-rt-14-dev bash-completion wine wine64)
 # 64-bit only: Wine runs the tests' .exe files (wine64), the installer is NSIS, icons are
-# made with icotool; GoogleTest is built from its sources for Windows.
-windows_pkgs=(g++-mingw-w64-x86-64-posix wine64 wine nsis icoutils googletest)
+# made with icotool; GoogleTest is built from its sources for Windows. fonts-wine draws the
+# dialogs as Windows does (Tahoma, and Marlett for the title bar's buttons).
+windows_pkgs=(g++-mingw-w64-x86-64-posix wine64 wine fonts-wine nsis icoutils googletest)
 package_pkgs=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db bash-completion
     zsh)
 

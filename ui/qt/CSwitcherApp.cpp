@@ -1,8 +1,11 @@
 #include "ui/qt/CSwitcherApp.h"
 
+#include <iostream>
+
 #include "platform/DesktopNotices.h"
 #include "platform/FileWatch.h"
 #include "platform/GuiPlatform.h"
+#include "platform/NetworkEvents.h"
 #include "platform/NetworkWatch.h"
 #include "res/Icons.h"
 #include "res/Resource.h"
@@ -51,8 +54,15 @@ bool CSwitcherApp::InitInstance() {
             return std::make_unique<ui::qt::QtSettleTimer>(std::move(expired));
         },
         &platform::WatchFile,
-        &platform::WatchNetwork,
+        [](std::function<void()> changed) {
+            std::string error;
+            auto events = platform::OpenNetworkEvents("", &error);
+            if (!events)
+                std::cerr << "voldrane: network changes cannot be followed: " << error << '\n';
+            return platform::WatchNetwork(std::move(events), std::move(changed));
+        },
         &platform::CreateDesktopNotices,
+        {},  // the out-of-process spooler
     });
 }
 
