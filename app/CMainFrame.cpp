@@ -51,12 +51,17 @@ CMainFrame::CMainFrame(FrameServices services)
                         : std::make_unique<NeverSettles>()),
       m_follower(*this, *m_followTimer) {
     LoadOffices(m_services.registry, m_offices);
-    m_currentNetwork = DetectNetworkSettings(m_services.network);
 }
 
 CMainFrame::~CMainFrame() = default;
 
 int CMainFrame::OnCreate() {
+    if (CreateIcon() != 0) return -1;
+    ApplyAtStart();
+    return 0;
+}
+
+int CMainFrame::CreateIcon() {
     m_bAutoDetect = ReadAutoDetect(m_services.registry);
     m_bStoredAutoDetect = m_bAutoDetect;
     m_bFollowNetwork = ReadFollowNetwork(m_services.registry);
@@ -64,7 +69,13 @@ int CMainFrame::OnCreate() {
 
     if (!m_trayIcon.Create(this, "", res::IDI_OFFICE, res::kTrayIconId)) return -1;
     UpdateMenu();
+    return 0;
+}
 
+void CMainFrame::ApplyAtStart() {
+    // Read once the icon is up: the user sees the program at once, and the network's library
+    // need not load before it.
+    m_currentNetwork = DetectNetworkSettings(m_services.network);
     if (m_offices.GetSize() == 0) {
         ShowNoOffices();
         AskToAddCurrentNetwork();
@@ -90,7 +101,6 @@ int CMainFrame::OnCreate() {
         m_nCurrentOffice = position;
         SelectOffice(position);
     }
-    return 0;
 }
 
 void CMainFrame::AskToAddCurrentNetwork() {

@@ -54,7 +54,7 @@ class CMainFrame final : public platform::INotificationOwner,
                          private ISelectionDisplay,
                          private IFollowTarget {
   public:
-    // Loads the offices and reads the network; no icon yet.
+    // Loads the offices; no icon yet, and the network is not read yet.
     explicit CMainFrame(FrameServices services);
     ~CMainFrame() override;
     CMainFrame(const CMainFrame&) = delete;
@@ -63,6 +63,10 @@ class CMainFrame final : public platform::INotificationOwner,
     // Adds the tray icon and applies an office, or asks to add the current network. -1 when
     // the icon cannot be added: the program cannot run without it.
     int OnCreate();
+    // OnCreate in its two steps, for a start-up that does other work in between: the icon
+    // (-1 when it cannot be added), then the network read and the office applied or asked for.
+    int CreateIcon();
+    void ApplyAtStart();
 
     void OnConfigureNetworks();
     void OnUseNetwork(int command);

@@ -102,16 +102,18 @@ bool CSwitcherCore::Start(ShellServices shell) {
     m_pMainFrame->WatchSettings(shell.watchFile(m_store->FilePath(), kSettingsQuietMs,
                                                 kSettingsMaxDelayMs,
                                                 [frame] { frame->OnSettingsChanged(); }));
-    // The network's events, for following it; without them the office is read at start and
-    // on "Auto-Detect" only.
-    m_pMainFrame->WatchNetwork(shell.watchNetwork([frame] { frame->OnNetworkChanged(); }));
-
-    if (m_pMainFrame->OnCreate() != 0) {
+    // The icon first: what follows reads the network, and the user should not wait for it.
+    if (m_pMainFrame->CreateIcon() != 0) {
         std::cerr << "voldrane: the icon could not be added to the system tray\n";
         m_pMainFrame.reset();
         m_exitCode = 1;
         return false;
     }
+    // The network's events, for following it; without them the office is read at start and
+    // on "Auto-Detect" only. Watched before the network is first read, so that no change
+    // after that read goes unseen.
+    m_pMainFrame->WatchNetwork(shell.watchNetwork([frame] { frame->OnNetworkChanged(); }));
+    m_pMainFrame->ApplyAtStart();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/NetworkSource.h"
 
 namespace voldrane::test {
@@ -11,8 +13,12 @@ class FakeNetworkSource final : public platform::INetworkSource {
         std::vector<platform::AdapterInfo>{};
     std::optional<std::vector<std::string>> dns = std::vector<std::string>{};
     int dnsQueries = 0;
+    std::function<void()> onAdapterQuery;  // told of each query of the adapters
 
-    std::optional<std::vector<platform::AdapterInfo>> QueryAdapters() override { return adapters; }
+    std::optional<std::vector<platform::AdapterInfo>> QueryAdapters() override {
+        if (onAdapterQuery) onAdapterQuery();
+        return adapters;
+    }
     std::optional<std::vector<std::string>> QueryDnsServers() override {
         ++dnsQueries;
         return dns;

@@ -83,6 +83,20 @@ TEST_F(MainFrameTest, AutoDetectAppliesTheFirstMatchingOffice) {
     EXPECT_EQ(Ticked(), std::vector<std::string>{"Auto-Detect"});
 }
 
+// The network is read once the icon is up (the start-up does not wait for it), and it is read
+// before the office is chosen.
+TEST_F(MainFrameTest, TheNetworkIsReadAfterTheIconIsAdded) {
+    Store({MakeOffice("0B", "Head office", "10.1.2.40", "PrinterB")});
+    std::vector<int> iconsAtQuery;
+    m_network.onAdapterQuery = [this, &iconsAtQuery] {
+        iconsAtQuery.push_back(m_area.Count(platform::NotifyOp::Add));
+    };
+    Start();
+    ASSERT_FALSE(iconsAtQuery.empty());
+    EXPECT_EQ(iconsAtQuery.front(), 1);
+    EXPECT_EQ(Default(), "system default destination: PrinterB");
+}
+
 TEST_F(MainFrameTest, AutoDetectWithoutMatchAsksAndLeavesThePrinter) {
     Store({MakeOffice("0A", "Branch", "10.9.9.9", "PrinterA")});
     m_prompt.Answer(true);

@@ -95,6 +95,10 @@ INT_PTR CALLBACK CDialogView::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         case WM_HELP:
             self->OnHelp();
             return TRUE;
+        case WM_CTLCOLORSTATIC:
+            // A brush is the answer itself; FALSE leaves the default.
+            return reinterpret_cast<INT_PTR>(self->OnCtlColorStatic(
+                reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, DWLP_USER, 0);
             self->m_hwnd = nullptr;

@@ -48,6 +48,13 @@ class CDialogView {
     }
     // F1 or the title bar's "?" button.
     virtual void OnHelp() {}
+    // WM_CTLCOLORSTATIC: the brush for a static control's background, or null for the
+    // dialog's own.
+    virtual HBRUSH OnCtlColorStatic(HDC dc, HWND control) {
+        (void)dc;
+        (void)control;
+        return nullptr;
+    }
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

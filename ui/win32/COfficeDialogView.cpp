@@ -46,6 +46,7 @@ COfficeDialogView::COfficeDialogView(ui::OfficeDialogPresenter& presenter, HINST
 
 COfficeDialogView::~COfficeDialogView() {
     if (m_smallImages) DestroyImageList(m_smallImages);
+    if (m_tabBrush) DeleteObject(m_tabBrush);
 }
 
 int COfficeDialogView::DoModal(HWND owner) {
@@ -175,6 +176,41 @@ bool COfficeDialogView::OnCommand(int id, int code, HWND) {
         default:
             return false;
     }
+}
+
+// The labels on the tab's pages are the dialog's children, not the tab's: by default they
+// would show the dialog's grey on the tab's page, which a theme draws lighter. They take the
+// page as the tab draws it (WM_PRINTCLIENT into a bitmap; no theme library of our own).
+HBRUSH COfficeDialogView::OnCtlColorStatic(HDC dc, HWND control) {
+    HWND tabs = Item(IDC_OFFICE_TABS);
+    RECT page, label;
+    GetWindowRect(tabs, &page);
+    GetWindowRect(control, &label);
+    if (!(label.left >= page.left && label.right <= page.right && label.top >= page.top &&
+          label.bottom <= page.bottom))
+        return nullptr;
+    if (!m_tabBrush) {
+        RECT client;
+        GetClientRect(tabs, &client);
+        HDC screen = GetDC(tabs);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        FillRect(memory, &client, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        SelectObject(memory, old);
+        m_tabBrush = CreatePatternBrush(bitmap);
+        DeleteObject(bitmap);  // the brush holds its own copy
+        DeleteDC(memory);
+        ReleaseDC(tabs, screen);
+        if (!m_tabBrush) return nullptr;
+    }
+    // The pattern starts at the tab's corner, wherever the label lies.
+    POINT origin{0, 0};
+    MapWindowPoints(tabs, control, &origin, 1);
+    SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    return m_tabBrush;
 }
 
 LRESULT COfficeDialogView::OnNotify(const NMHDR& header) {

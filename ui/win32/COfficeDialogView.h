@@ -32,13 +32,15 @@ class COfficeDialogView final : public CDialogView, public ui::IOfficeView {
     bool OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(const NMHDR& header) override;
     void OnHelp() override { m_presenter.OnHelp(); }
+    HBRUSH OnCtlColorStatic(HDC dc, HWND control) override;
     // Shows the controls of the chosen tab and hides those of the other two.
     void ShowTab(int tab);
 
     ui::OfficeDialogPresenter& m_presenter;
     HINSTANCE m_resources;
     HIMAGELIST m_smallImages = nullptr;
-    std::string m_lastName;  // the name before the edit being made
+    HBRUSH m_tabBrush = nullptr;  // the tab control's page, drawn once
+    std::string m_lastName;       // the name before the edit being made
 };
 
 }  // namespace voldrane::win32
