@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "platform/ProgramFiles.h"
 #include "ui/win32/Wide.h"
 
 namespace voldrane::win32 {
@@ -15,25 +16,10 @@ bool IsFile(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 }  // namespace
 
 std::wstring ManualPage(const std::string& page) {
-    const std::wstring dir = ProgramFolder() + L"\\help\\";
+    const std::wstring dir = Widen(platform::ProgramFolder()) + L"\\help\\";
     if (!IsFile(dir + L"index.html")) return {};
     std::wstring file = L"index.html";
     if (page == "config") file = L"config.html";
